@@ -1,0 +1,17 @@
+// annoncia: the console program. One argument, the portal; the memo goes to
+// standard output; the exit status tells the scheduler how the run went.
+#include <vector>
+
+#include "app/ConsoleWindow.h"
+#include "feeds/FeedBuilders.h"
+#include "platform/Paths.h"
+#include "shell/UnitAnnoncia.h"
+
+int main(int argc, char** argv) {
+  app::TConsoleWindow window;
+  shell::TFeedBuilderTable builders;
+  feeds::RegisterFeedBuilders(builders);
+  shell::TRunControl run(window, std::move(builders), platform::ExecutablePath());
+  run.FormCreate(std::vector<std::string>(argv + 1, argv + argc));
+  return run.ExitStatus();
+}

@@ -1,0 +1,233 @@
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/Ansi.h"
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+namespace platform {
+namespace {
+
+bool StatNative(const std::string& native, struct stat& st) { return stat(native.c_str(), &st) == 0; }
+
+std::uint32_t AttributesOf(const std::string& name, const struct stat& st) {
+  std::uint32_t a = 0;
+  if (S_ISDIR(st.st_mode)) a |= faDirectory;
+  else a |= faArchive;
+  if ((st.st_mode & S_IWUSR) == 0) a |= faReadOnly;
+  if (!name.empty() && name[0] == '.') a |= faHidden;
+  return a;
+}
+
+class TFd {
+public:
+  explicit TFd(int fd) : fd_(fd) {}
+  ~TFd() { if (fd_ >= 0) close(fd_); }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  int get() const { return fd_; }
+  // Closes now, reporting a failed close.
+  int Close() { const int r = close(fd_); fd_ = -1; return r; }
+private:
+  int fd_;
+};
+
+void WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseInOutError(errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, std::size_t m) {
+  while (m < mask.size()) {
+    if (mask[m] == '*') {
+      while (m < mask.size() && mask[m] == '*') ++m;
+      if (m == mask.size()) return true;
+      for (std::size_t k = n; k <= name.size(); ++k) {
+        if (MatchFrom(name, k, mask, m)) return true;
+      }
+      return false;
+    }
+    if (n >= name.size()) return false;
+    if (mask[m] != '?' && mask[m] != name[n]) return false;
+    ++m;
+    ++n;
+  }
+  return n == name.size();
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return StatNative(NativePath(path), st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return StatNative(NativePath(path), st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
+
+bool ForceDirectories(const std::string& path) {
+  std::string p = path;
+  while (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+  if (p.empty() || DirectoryExists(p)) return !p.empty() || !path.empty();
+  const std::string parent = ExtractFileDir(p);
+  if (!parent.empty() && parent != p && !(parent.size() == 2 && parent[1] == ':') && !ForceDirectories(parent)) {
+    return false;
+  }
+  return CreateDir(p) || DirectoryExists(p);
+}
+
+bool RemoveDir(const std::string& path) { return rmdir(NativePath(path).c_str()) == 0; }
+
+bool DeleteFile(const std::string& path) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return unlink(native.c_str()) == 0;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  if (failIfExists && FileExists(to)) return false;
+  try {
+    const std::string bytes = ReadFileBytes(from);
+    WriteFileBytes(to, bytes);
+    return true;
+  } catch (const EInOutError&) {
+    return false;
+  }
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
+std::optional<std::uint32_t> GetFileAttributes(const std::string& path) {
+  struct stat st;
+  if (!StatNative(NativePath(path), st)) return std::nullopt;
+  return AttributesOf(ExtractFileName(path), st);
+}
+
+bool SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (!StatNative(native, st)) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & faReadOnly) mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+  else mode |= S_IWUSR;
+  return chmod(native.c_str(), mode) == 0;
+}
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+  if (mask == "*.*" || mask == "*") return true;
+  return MatchFrom(FoldCase(name), 0, FoldCase(mask), 0);
+}
+
+std::vector<TSearchRec> FindFiles(const std::string& pattern) {
+  std::vector<TSearchRec> found;
+  const std::string folder = ExtractFileDir(pattern);
+  const std::string mask = ExtractFileName(pattern);
+  const bool atRoot = folder.empty() && !pattern.empty() && (pattern[0] == '\\' || pattern[0] == '/');
+  const std::string nativeFolder = atRoot ? std::string(1, '/') : folder.empty() ? std::string(1, '.') : NativePath(folder);
+  if (mask.find_first_of("*?") == std::string::npos) {
+    struct stat st;
+    const std::string native = NativePath(pattern);
+    if (!mask.empty() && StatNative(native, st)) {
+      found.push_back({ExtractFileName(native), static_cast<std::int64_t>(st.st_size), AttributesOf(mask, st)});
+    }
+    return found;
+  }
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(nativeFolder.c_str()), closedir);
+  if (!dir) return found;
+  while (const dirent* e = readdir(dir.get())) {
+    const std::string name = e->d_name;
+    if (name == "." || name == ".." || !MatchesMask(name, mask)) continue;
+    struct stat st;
+    if (!StatNative(nativeFolder + "/" + name, st)) continue;
+    found.push_back({name, static_cast<std::int64_t>(st.st_size), AttributesOf(name, st)});
+  }
+  std::sort(found.begin(), found.end(), [](const TSearchRec& a, const TSearchRec& b) { return a.Name < b.Name; });
+  return found;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  TFd fd(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) RaiseInOutError(errno);
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0) RaiseInOutError(errno);
+  if (S_ISDIR(st.st_mode)) RaiseInOutError(EISDIR);
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseInOutError(errno);
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd.get() < 0) RaiseInOutError(errno);
+  WriteAll(fd.get(), bytes);
+  if (fd.Close() != 0) RaiseInOutError(errno);
+}
+
+void AppendFileBytes(const std::string& path, const std::string& bytes) {
+  TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+  if (fd.get() < 0) RaiseInOutError(errno);
+  WriteAll(fd.get(), bytes);
+  if (fd.Close() != 0) RaiseInOutError(errno);
+}
+
+std::string TempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = (tmp && *tmp) ? tmp : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
+  std::string templ = NativePath(folder);
+  if (!templ.empty() && templ.back() != '/') templ += '/';
+  templ.append(prefix);
+  templ.append("XXXXXX");
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  const int fd = mkstemp(buf.data());
+  if (fd < 0) return {};
+  close(fd);
+  return std::string(buf.data());
+}
+
+bool VolumeAccessible(const std::string& path) {
+  const std::string native = NativePath(path);
+  const std::string root = (!native.empty() && native[0] == '/') ? "/" : ".";
+  struct stat st;
+  return StatNative(root, st) && S_ISDIR(st.st_mode);
+}
+
+}  // namespace platform

@@ -1,0 +1,65 @@
+// File and folder services. Paths are Windows-style or native; each call maps
+// its paths with NativePath. Calls that answer bool report failure by false
+// and never raise; the byte reading and writing calls raise EInOutError.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// File attribute bits as the system knows them. On this machine a file is
+// read-only when it has no write permission for its owner, hidden when its
+// name begins with "."; every regular file carries the archive bit.
+enum : std::uint32_t {
+  faReadOnly = 0x01,
+  faHidden = 0x02,
+  faSysFile = 0x04,
+  faVolumeID = 0x08,
+  faDirectory = 0x10,
+  faArchive = 0x20,
+};
+
+bool FileExists(const std::string& path);       // an existing file, not a folder
+bool DirectoryExists(const std::string& path);  // an existing folder
+bool CreateDir(const std::string& path);        // one level
+bool ForceDirectories(const std::string& path); // the whole missing chain
+bool RemoveDir(const std::string& path);        // an empty folder
+bool DeleteFile(const std::string& path);
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+bool RenameFile(const std::string& from, const std::string& to);
+
+// Attributes of a file or folder; nullopt when it cannot be read.
+std::optional<std::uint32_t> GetFileAttributes(const std::string& path);
+// Applies the read-only bit (the only one this system can store).
+bool SetFileAttributes(const std::string& path, std::uint32_t attributes);
+
+struct TSearchRec {
+  std::string Name;
+  std::int64_t Size = 0;
+  std::uint32_t Attr = 0;
+};
+// Entries matching a pattern: a folder, a separator and a mask with "*" and
+// "?" ("*.*" is every name), or a plain path. Names compare ignoring case.
+// "." and ".." are never listed. Sorted by name.
+std::vector<TSearchRec> FindFiles(const std::string& pattern);
+bool MatchesMask(const std::string& name, const std::string& mask);
+
+// Whole contents of a file; raises EInOutError.
+std::string ReadFileBytes(const std::string& path);
+// Creates or truncates the file and writes bytes; raises EInOutError.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Appends to an existing file (a missing file is an error, code 2); raises EInOutError.
+void AppendFileBytes(const std::string& path, const std::string& bytes);
+
+// The system's temporary folder, with a trailing separator.
+std::string TempFolder();
+// Creates a new empty file with a unique name beginning with prefix in
+// folder; returns its path, or empty on failure.
+std::string CreateTempFile(const std::string& folder, const std::string& prefix);
+// Whether the volume (the root of the drive) of a path can be read.
+bool VolumeAccessible(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "platform/Paths.h"
+#include "shell/ActivityLog.h"
+#include "shell/UnitAnnoncia.h"
+#include "support/RecordingWindow.h"
+#include "support/TestSupport.h"
+
+using shell::TConnectionField;
+
+namespace {
+struct RunFixture : ::testing::Test {
+  testsupport::TTempDir windir;
+  testsupport::TTempDir exeDir;
+  testsupport::TRecordingWindow window;
+  std::vector<std::string> calls;  // builders called, with the option they saw
+  shell::TFeedBuilderTable Table() {
+    shell::TFeedBuilderTable t;
+    t.Register("PARUVENDU", [this](shell::TRunControl& r) { calls.push_back("ParuVendu:" + r.CurrentOption); r.RunFinished = true; });
+    t.Register("LEBONCOIN", [this](shell::TRunControl&) { calls.push_back("LeBonCoin"); });
+    t.Register("INFOPRESS", [this](shell::TRunControl&) { calls.push_back("InfoPress"); });
+    return t;
+  }
+  std::unique_ptr<shell::TRunControl> run;
+  void SetUp() override {
+    setenv("WINDIR", windir.Path().c_str(), 1);
+    testsupport::MakeDirs(windir / "TEMP");
+    testsupport::WriteFile(exeDir / "Annoncia.ini", "[Options]\nPathImages=/photos\n");
+    run = std::make_unique<shell::TRunControl>(window, Table(), exeDir / "annoncia");
+  }
+};
+}  // namespace
+
+TEST_F(RunFixture, AcceptedOptionRestartsTheLogAndCallsItsBuilder) {
+  run->FormCreate({"paruvendu"});
+  EXPECT_EQ(calls, std::vector<std::string>{"ParuVendu:PARUVENDU"});
+  EXPECT_EQ(window.Caption, "Export des données pour PARUVENDU");
+  EXPECT_EQ(window.BoxServerCaption, "Connexion FTP pour PARUVENDU : ");
+  EXPECT_FALSE(window.StartControlsVisible);
+  EXPECT_TRUE(testsupport::PathExists(windir / "TEMP/ZuroviRazeviPARUVENDU.log"));
+  EXPECT_EQ(run->PathImages, "/photos");
+  EXPECT_EQ(run->URLImages, shell::defaults::URLImages);
+  EXPECT_EQ(run->ExitStatus(), shell::esSent);
+}
+
+TEST_F(RunFixture, OptionsOfTheSharedBuilderReachTheirOwnEntries) {
+  run->FormCreate({"infopress"});
+  run->Button1Click("LeBonCoin");
+  EXPECT_EQ(calls, (std::vector<std::string>{"InfoPress", "LeBonCoin"}));
+}
+
+TEST_F(RunFixture, UnknownOptionShowsItAndRunsNothing) {
+  run->FormCreate({"Foo"});
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(window.Caption, "Export des données pour FOO");
+  EXPECT_EQ(window.BoxServerCaption, "Connexion FTP pour FOO : ");
+  EXPECT_TRUE(window.StartControlsVisible);
+  EXPECT_TRUE(window.Memo.empty());  // no log restart
+  EXPECT_EQ(run->ExitStatus(), shell::esNoRun);
+  for (int k = 0; k < 40; ++k) run->Timer1Timer();
+  EXPECT_EQ(window.CloseRequests, 0);
+}
+
+TEST_F(RunFixture, NoneOrSeveralArgumentsShowTheUsage) {
+  for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"ParuVendu", "x"}}) {
+    window.Memo.clear();
+    run->FormCreate(args);
+    EXPECT_EQ(window.Memo, std::vector<std::string>{"Syntax : Annoncia \"option\""});
+  }
+  EXPECT_TRUE(calls.empty());
+  run->Button1Click("");
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(RunFixture, MissingBuilderIsAnErrorAfterTheLogRestart) {
+  run->FormCreate({"SitAutoPro"});
+  ASSERT_EQ(window.Errors, std::vector<std::string>{"no feed builder for SITAUTOPRO"});
+  EXPECT_EQ(window.Memo, std::vector<std::string>{"-> "});
+  EXPECT_EQ(run->ExitStatus(), shell::esError);
+}
+
+TEST_F(RunFixture, MissingIniIsLoggedToTheBareLogWhenItExists) {
+  std::remove((exeDir / "Annoncia.ini").c_str());
+  testsupport::WriteFile(windir / "TEMP/ZuroviRazevi.log", "");
+  run->FormCreate({"ParuVendu"});
+  EXPECT_NE(testsupport::ReadFile(windir / "TEMP/ZuroviRazevi.log").find("Fichier INI non trouvé : " + exeDir.Path() + "/Annoncia.ini"),
+            std::string::npos);
+  EXPECT_EQ(run->PathImages, "c:\\projects\\parcauto\\images");
+  EXPECT_EQ(calls.size(), 1u);
+}
+
+TEST_F(RunFixture, MissingIniWithoutBareLogEndsTheRun) {
+  std::remove((exeDir / "Annoncia.ini").c_str());
+  run->FormCreate({"ParuVendu"});
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(window.Errors.size(), 1u);
+  EXPECT_FALSE(run->RunFinished);
+  EXPECT_EQ(run->ExitStatus(), shell::esError);
+}
+
+TEST_F(RunFixture, ClosesOnTheThirtiethTickAfterTheRunFinished) {
+  for (int k = 0; k < 5; ++k) run->Timer1Timer();  // ticks during the run do nothing
+  run->FormCreate({"ParuVendu"});
+  for (int k = 0; k < 29; ++k) run->Timer1Timer();
+  EXPECT_EQ(window.CloseRequests, 0);
+  run->Timer1Timer();
+  EXPECT_EQ(window.CloseRequests, 1);
+  run->Timer1Timer();
+  EXPECT_EQ(window.CloseRequests, 2);  // posted again until the window is gone
+  EXPECT_EQ(window.ProcessMessagesCalls, 36);
+}
+
+TEST_F(RunFixture, PercentageIsRoundedHalfToEvenAndShownOnChangeOnly) {
+  run->IdFTP2Work(50);  // TotalBytes 0: nothing shown
+  EXPECT_EQ(window.Label2Text, "Label2");
+  run->IdFTP2WorkBegin(200);
+  run->IdFTP2Work(0);  // 0 % equals the initial LastPercent
+  EXPECT_EQ(window.Label2Text, "Label2");
+  struct Case { std::int64_t done; const char* label; } cases[] = {
+      {1, "Transfert en cours : 0%"},    // 0.5 -> 0 (even): unchanged, not shown
+      {3, "Transfert en cours : 2%"},    // 1.5 -> 2
+      {5, "Transfert en cours : 2%"},    // 2.5 -> 2: same as shown
+      {7, "Transfert en cours : 4%"},    // 3.5 -> 4
+      {200, "Transfert en cours : 100%"},
+  };
+  window.Label2Text = "Transfert en cours : 0%";
+  for (const auto& c : cases) {
+    run->IdFTP2Work(c.done);
+    EXPECT_EQ(window.Label2Text, c.label) << c.done;
+  }
+  EXPECT_EQ(window.ProcessMessagesCalls, 3);
+}
+
+TEST_F(RunFixture, ExitStatusFollowsTheUploadOutcome) {
+  run->FormCreate({"ParuVendu"});
+  run->UploadOutcome = "Transfert FTP : Erreur Connexion au serveur. ";
+  EXPECT_EQ(run->ExitStatus(), shell::esNotSent);
+  run->UploadOutcome = "Transfert FTP OK : ";
+  EXPECT_EQ(run->ExitStatus(), shell::esSent);
+}
+
+TEST_F(RunFixture, ConnectionFieldsComeFromBothSections) {
+  testsupport::WriteFile(exeDir / "Annoncia.ini",
+                         "[Clicheo]\nServeurFTP=127.0.0.1:2121\nPathFTP=\n[paruvendu]\nUser=u@h\nTestFTPClicheo=\n");
+  run = std::make_unique<shell::TRunControl>(window, shell::TFeedBuilderTable{}, exeDir / "annoncia");
+  run->Settings = std::make_unique<shell::TSettingsFile>(exeDir / "Annoncia.ini");
+  run->CurrentOption = "PARUVENDU";
+  run->LoadConnectionFields();
+  run->LoadTestFTPClicheo();
+  auto f = [&](TConnectionField x) { return window.Fields[static_cast<std::size_t>(x)]; };
+  EXPECT_EQ(f(TConnectionField::paramServeurClicheo), "127.0.0.1:2121");
+  EXPECT_EQ(f(TConnectionField::paramRepertClicheo), "");
+  EXPECT_EQ(f(TConnectionField::paramUserClicheo), shell::defaults::ClicheoUser);
+  EXPECT_EQ(f(TConnectionField::paramUser), "u@h");
+  EXPECT_EQ(f(TConnectionField::paramPassword), shell::defaults::PassWord("PARUVENDU"));
+  EXPECT_EQ(f(TConnectionField::paramServeur), "127.0.0.1");
+  EXPECT_EQ(f(TConnectionField::paramRepert), "");
+  EXPECT_TRUE(run->TestFTPClicheo);
+}
+
+TEST(ShowVersionInfo, FileWithoutVersionBlockAddsNothing) {
+  testsupport::TTempDir dir;
+  testsupport::WriteFile(dir / "plain", "not an executable");
+  std::vector<std::string> lines;
+  shell::ShowVersionInfo(dir / "plain", [&](const std::string& l) { lines.push_back(l); });
+  shell::ShowVersionInfo(platform::ExecutablePath(), [&](const std::string& l) { lines.push_back(l); });
+  EXPECT_TRUE(lines.empty());  // this test program carries no block
+}

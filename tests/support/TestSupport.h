@@ -1,0 +1,52 @@
+// Helpers shared by the tests: a scoped temporary folder, running a program
+// as a child process, and reading and writing whole files. Test-only code; it
+// uses the operating system directly.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed with all its
+// contents when the object goes out of scope.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  // Path + "/" + relative.
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+private:
+  std::string path_;
+};
+
+struct TProcessResult {
+  int ExitStatus = -1;  // exit code, or 128 + signal number
+  std::string Out;
+  std::string Err;
+};
+
+// Runs program with arguments, waits at most timeoutSeconds (then kills it
+// and reports status -1). env entries replace or add variables; an entry
+// with an empty value removes the variable.
+TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool PathExists(const std::string& path);
+void MakeDirs(const std::string& path);
+// Copies a file and its permission bits.
+void CopyFileTo(const std::string& from, const std::string& to);
+// Names in a folder, sorted.
+std::vector<std::string> ListFolder(const std::string& path);
+
+// Folder of the project's sources (from ANNONCIA_SOURCE_DIR, set by the build).
+std::string SourceDir();
+
+}  // namespace testsupport
