@@ -1,0 +1,100 @@
+#include "feeds/AdText.h"
+
+#include "platform/Ansi.h"
+
+namespace feeds {
+
+std::string StripMakeFromModel(const std::string& model, const std::string& make) {
+  if (make.empty()) return model;
+  const std::string withoutMake = platform::ReplaceAllText(model, make + " ", "");
+  const std::string plainMake = platform::ReplaceAllText(make, "é", "e");
+  return platform::ReplaceAllText(withoutMake, plainMake + " ", "");
+}
+
+void TEquipmentLabels::Add(const std::string& code, const std::string& label) { labels_.emplace(code, label); }
+
+std::string TEquipmentLabels::LabelOf(const std::string& code) const {
+  const auto it = labels_.find(platform::UpperCaseAZ(code));
+  return it == labels_.end() ? std::string() : it->second;
+}
+
+std::string ExpandEquipmentCodes(const TEquipmentLabels& labels, const std::string& codeList) {
+  if (codeList.empty()) return {};
+  std::string result = codeList;
+  std::string code;
+  for (const char c : codeList) {
+    if (c != ';') {
+      code += c;
+      continue;
+    }
+    if (!code.empty()) {
+      result = platform::ReplaceAllText(result, ";" + code + ";", ";" + labels.LabelOf(code) + ";");
+      code.clear();
+    }
+  }
+  if (!result.empty() && result.front() == ';') result.erase(0, 1);
+  if (!result.empty() && result.back() == ';') result.pop_back();
+  return platform::ReplaceAll(result, ";", ", ");
+}
+
+namespace {
+std::string Flag(const std::string& codeList, const std::string& code, const char* found, const char* missing) {
+  if (codeList.empty()) return {};
+  return codeList.find(";" + code + ";") != std::string::npos ? found : missing;
+}
+}  // namespace
+
+std::string EquipmentFlag(const std::string& codeList, const std::string& code) {
+  return Flag(codeList, code, "true", "false");
+}
+std::string EquipmentFlagDigit(const std::string& codeList, const std::string& code) {
+  return Flag(codeList, code, "1", "0");
+}
+std::string EquipmentFlagOuiNon(const std::string& codeList, const std::string& code) {
+  return Flag(codeList, code, "O", "N");
+}
+
+std::string StripMonthWord(const std::string& text) {
+  return platform::TrimBlanks(platform::ReplaceAllText(text, "MOIS", ""));
+}
+
+std::string StripDoorWords(const std::string& text) {
+  std::string result = text;
+  for (const char* word : {"hayon", "avec", "portes", "p"}) {
+    result = platform::TrimBlanks(platform::ReplaceAllText(result, word, ""));
+  }
+  return result;
+}
+
+std::string ReplaceSpans(const std::string& text, const std::string& startMarker, const std::string& endMarker,
+                         const std::string& replacement) {
+  if (startMarker.empty() || endMarker.empty()) return text;
+  constexpr auto npos = std::string::npos;
+  std::string out;
+  out.reserve(text.size());
+  std::size_t copied = 0;  // text before this offset is in out
+  std::size_t start = text.find(startMarker);
+  std::size_t end = npos;
+  bool noEndLeft = false;  // no end marker after the last position searched
+  while (start != npos) {
+    const std::size_t afterStart = start + startMarker.size();
+    if (!noEndLeft && (end == npos || end < afterStart)) {
+      end = text.find(endMarker, afterStart);
+      noEndLeft = end == npos;
+    }
+    const std::size_t next = text.find(startMarker, afterStart);
+    if (noEndLeft) break;
+    if (next != npos && next < end) {
+      start = next;  // this stretch has no end of its own: keep it
+      continue;
+    }
+    out.append(text, copied, start - copied);
+    out += replacement;
+    copied = end + endMarker.size();
+    start = text.find(startMarker, copied);
+  }
+  out.append(text, copied, npos);
+  return out;
+}
+
+}  // namespace feeds
