@@ -43,7 +43,7 @@ public:
     record.MessageType = type;
     record.Number = Clamp32(number);
     const std::size_t n = std::min(text.size(), sizeof record.Text - 1);
-    std::memcpy(record.Text, text.data(), n);
+    if (n > 0) std::memcpy(record.Text, text.data(), n);
     if (params_.Callback(&record) == -1) stopped_ = true;
     return !stopped_;
   }
