@@ -187,7 +187,7 @@ struct TArchiveCloser {
 std::int32_t AddFiles(const ZipRunParams& params, TRun& run) {
   if (!params.ArchiveName || !*params.ArchiveName) return run.Fail("No archive name given.");
   if (params.PatternCount < 0 || (params.PatternCount > 0 && !params.Patterns)) {
-    return run.Fail("Invalid list of file specifications.");
+    return run.Fail("Invalid list of patterns.");
   }
   const std::string archivePath = platform::NativePath(params.ArchiveName);
   const bool keepFolders = params.JunkFolders == 0;
