@@ -230,4 +230,8 @@ bool VolumeAccessible(const std::string& path) {
   return StatNative(root, st) && S_ISDIR(st.st_mode);
 }
 
+std::string RemovableVolumeLabel(const std::string&) { return {}; }
+
+bool SetCurrentDir(const std::string& folder) { return chdir(NativePath(folder).c_str()) == 0; }
+
 }  // namespace platform

@@ -61,5 +61,11 @@ std::string TempFolder();
 std::string CreateTempFile(const std::string& folder, const std::string& prefix);
 // Whether the volume (the root of the drive) of a path can be read.
 bool VolumeAccessible(const std::string& path);
+// Label of the removable volume (a floppy disk) holding path; empty when the
+// volume is not removable or has no label. Such volumes have no labels on
+// this machine.
+std::string RemovableVolumeLabel(const std::string& path);
+// Makes folder the process's current folder.
+bool SetCurrentDir(const std::string& folder);
 
 }  // namespace platform
