@@ -164,8 +164,11 @@ void TForm1::Button1Click() {
   // Message processing inside a run can deliver a second click.
   if (inButton1Click_) return;
   inButton1Click_ = true;
+  struct TReset {
+    bool& Flag;
+    ~TReset() { Flag = false; }
+  } reset{inButton1Click_};
   run_.Button1Click(CBExport->currentText().toStdString());
-  inButton1Click_ = false;
 }
 
 void TForm1::Button2Click() { run_.Button2Click(); }

@@ -90,8 +90,8 @@ public:
   QLineEdit* paramPassword;
   QLineEdit* paramRepert;
   QComboBox* CBExport;
-  QLabel* Label1Control;
-  QLabel* Label2Control;
+  QLabel* Label1Control;  // the controls Label1 and Label2; the interface
+  QLabel* Label2Control;  // already uses those names for their texts
   QPushButton* Button2;
   QPushButton* Button1;
   QGroupBox* BoxMemo;

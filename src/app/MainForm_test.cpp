@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -32,8 +33,8 @@ void Tick(app::TForm1& form, int times) {
   QCoreApplication::processEvents();
 }
 
-// Closes every modal box shortly after it opens, as an operator would, and
-// keeps what it showed.
+// Answers every modal box shortly after it opens by clicking Answer (or the
+// only button), as an operator would, and keeps what it showed.
 struct TBoxCloser {
   struct TBox {
     QMessageBox::Icon Icon;
@@ -42,13 +43,16 @@ struct TBoxCloser {
     Qt::TextFormat Format;
   };
   std::vector<TBox> Boxes;
+  QMessageBox::StandardButton Answer = QMessageBox::Ok;
   QTimer Timer;
   TBoxCloser() {
     Timer.setInterval(20);
     QObject::connect(&Timer, &QTimer::timeout, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         Boxes.push_back({box->icon(), box->windowTitle().toStdString(), box->text().toStdString(), box->textFormat()});
-        box->done(QMessageBox::Ok);
+        QAbstractButton* button = box->button(Answer);
+        ASSERT_NE(button, nullptr);
+        button->click();
       }
     });
     Timer.start();
@@ -291,6 +295,22 @@ TEST_F(FormFixture, ErrorOfARunShowsTheErrorBoxAndTheWindowStaysOpen) {
   EXPECT_EQ(closer.Boxes[1].Icon, QMessageBox::Critical);
   EXPECT_TRUE(g->isVisible());
   EXPECT_FALSE(g->Run().RunFinished);
+}
+
+TEST_F(FormFixture, PackagerBoxesShowTheirTextAndReportTheAnswer) {
+  TBoxCloser closer;
+  auto f = Make({});
+  f->show();
+  f->ShowInformation("Annoncia", "No files have been selected.");
+  closer.Answer = QMessageBox::Cancel;
+  EXPECT_FALSE(f->AskOkCancel("Annoncia", "Insert [ Disk 2 ] of the Zip file into the floppy drive\nbefore pressing [ OK ] to continue ..."));
+  closer.Answer = QMessageBox::Ok;
+  EXPECT_TRUE(f->AskOkCancel("Annoncia", "?"));
+  ASSERT_EQ(closer.Boxes.size(), 3u);
+  EXPECT_EQ(closer.Boxes[0].Icon, QMessageBox::Information);
+  EXPECT_EQ(closer.Boxes[0].Title, "Annoncia");
+  EXPECT_EQ(closer.Boxes[0].Text, "No files have been selected.");
+  EXPECT_EQ(closer.Boxes[1].Text, "Insert [ Disk 2 ] of the Zip file into the floppy drive\nbefore pressing [ OK ] to continue ...");
 }
 
 TEST_F(FormFixture, FtpStatusGoesToTheMemoAndProgressToLabel2) {
