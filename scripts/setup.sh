@@ -12,6 +12,7 @@ packages=(
   python3 python3-pyftpdlib
   zip unzip
   xvfb xauth
+  fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()
