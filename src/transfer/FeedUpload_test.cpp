@@ -95,8 +95,6 @@ TEST_F(FeedUploadTest, SendsTheFileThenReusesTheSessionWithoutReconnecting) {
   EXPECT_EQ(transfer::UploadFeedFile(run, Feed("second.zip", "PK")), "Transfert FTP OK : ");
   EXPECT_EQ(testsupport::ReadFile(server.Root() + "/second.zip"), "PK");
   EXPECT_EQ(window.Label1Text, "Image 4 : photo");
-  // The percentage is still 100: nothing new to show.
-  EXPECT_EQ(window.Label2Text, "Transfert en cours : 100% - on transfert");
   EXPECT_EQ(server.Count("USER"), 1);
   EXPECT_EQ(server.Arguments("CWD"), std::vector<std::string>{"in"});
 }
@@ -142,15 +140,10 @@ TEST_F(FeedUploadTest, EmptyFileIsSentWithoutPercentage) {
 TEST_F(FeedUploadTest, FailedConnectionsAreRetriedByTheNextCall) {
   TFtpServer server({.User = kUser, .Password = kPassword});
   TFtpServer refusing({.User = kUser, .Password = kPassword, .Faults = {ftpfault::RefuseLogin}});
-  int closedPort;
-  {
-    TFtpServer gone;
-    closedPort = gone.Port();
-  }
   struct Case {
     std::string Name, Server, User;
   };
-  for (const auto& c : {Case{"refused port", "127.0.0.1:" + std::to_string(closedPort), kUser},
+  for (const auto& c : {Case{"refused port", "127.0.0.1:1", kUser},
                         Case{"refused login", refusing.Address(), kUser},
                         Case{"line break in user", server.Address(), kUser + "\r\nDELE x"},
                         Case{"no server address", "", kUser}}) {

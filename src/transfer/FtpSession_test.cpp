@@ -176,16 +176,11 @@ TEST_F(FtpSessionTest, LineBreaksNeverReachACommand) {
 
 TEST_F(FtpSessionTest, FailedConnectionLeavesTheSessionClosedForTheNextTry) {
   TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "f"});
-  int closedPort;
-  {
-    TFtpServer gone;
-    closedPort = gone.Port();
-  }
   struct Case {
     std::string Name, Server, Password;
   };
-  for (const auto& c : {Case{"refused", "127.0.0.1:" + std::to_string(closedPort), kPassword},
-                        Case{"wrong password", server.Address(), "wrong"}, Case{"unknown host", "nohost.invalid", kPassword},
+  for (const auto& c : {Case{"refused", "127.0.0.1:1", kPassword},
+                        Case{"wrong password", server.Address(), "wrong"},
                         Case{"no address", "bad/host", kPassword}}) {
     EXPECT_THROW(Session().Connect(c.Server, kUser, c.Password, "f"), EFtpError) << c.Name;
     EXPECT_FALSE(Session().Connected()) << c.Name;
