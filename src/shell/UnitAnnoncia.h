@@ -25,6 +25,14 @@
 namespace shell {
 
 class TRunControl;
+
+// An FTP session of the transfer layer. Run control only keeps it alive; what
+// it is and does is the transfer layer's business (shell never knows curl).
+class IFtpSession {
+public:
+  virtual ~IFtpSession() = default;
+};
+
 using TFeedBuilder = std::function<void(TRunControl&)>;
 
 // Run option -> builder.
@@ -77,8 +85,8 @@ public:
   std::optional<std::string> UploadOutcome;
   // The FTP sessions (photo server, portal server): made by the transfer
   // layer on first use and kept here until the process ends.
-  std::shared_ptr<void> IdFTP1;
-  std::shared_ptr<void> IdFTP2;
+  std::unique_ptr<IFtpSession> IdFTP1;
+  std::unique_ptr<IFtpSession> IdFTP2;
   // Set when an error escaped a run.
   bool RunFailed = false;
 

@@ -1,0 +1,194 @@
+#include "transfer/FeedUpload.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "support/FtpServer.h"
+#include "support/RecordingWindow.h"
+#include "support/TestSupport.h"
+#include "transfer/FtpSession.h"
+
+using namespace std::chrono_literals;
+using shell::TConnectionField;
+using testsupport::TFtpServer;
+namespace ftpfault = testsupport::ftpfault;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+const std::string kUser = "portal@ftp.example";
+const std::string kPassword = "Pa55-word-9";
+
+// A recording window that also notes when, and on which thread, it is used.
+struct TWatchedWindow : testsupport::TRecordingWindow {
+  std::thread::id Owner = std::this_thread::get_id();
+  bool OffThread = false;
+  std::vector<TClock::time_point> Pumps;
+  void Check() {
+    if (std::this_thread::get_id() != Owner) OffThread = true;
+  }
+  void AddMemoLine(const std::string& line) override {
+    Check();
+    TRecordingWindow::AddMemoLine(line);
+  }
+  void SetLabel2(const std::string& text) override {
+    Check();
+    TRecordingWindow::SetLabel2(text);
+  }
+  void ProcessMessages() override {
+    Check();
+    Pumps.push_back(TClock::now());
+    TRecordingWindow::ProcessMessages();
+  }
+};
+
+struct FeedUploadTest : ::testing::Test {
+  testsupport::TTempDir local;
+  TWatchedWindow window;
+  shell::TRunControl run{window, {}, local / "annoncia"};
+
+  void SetUp() override {
+    transfer::SetFtpTimeLimits({10s, 10s, 10s, 10s});
+    run.CurrentOption = "PARUVENDU";
+  }
+  void TearDown() override {
+    EXPECT_FALSE(window.OffThread);
+    for (const auto& line : window.Memo) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
+  }
+  void PortalFields(const std::string& server, const std::string& folder, const std::string& user = kUser) {
+    window.SetFieldText(TConnectionField::paramServeur, server);
+    window.SetFieldText(TConnectionField::paramUser, user);
+    window.SetFieldText(TConnectionField::paramPassword, kPassword);
+    window.SetFieldText(TConnectionField::paramRepert, folder);
+  }
+  std::string Feed(const std::string& name, const std::string& bytes) {
+    testsupport::WriteFile(local / name, bytes);
+    return local / name;
+  }
+  bool MemoHas(const std::string& line) const {
+    return std::find(window.Memo.begin(), window.Memo.end(), line) != window.Memo.end();
+  }
+};
+
+}  // namespace
+
+TEST_F(FeedUploadTest, SendsTheFileThenReusesTheSessionWithoutReconnecting) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "in"});
+  PortalFields(server.Address(), "in");
+  const std::string bytes(300000, 'x');
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("RovelleDatasVO-20240101.xml", bytes)), "Transfert FTP OK : ");
+  EXPECT_EQ(run.UploadOutcome, "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/RovelleDatasVO-20240101.xml"), bytes);
+  EXPECT_EQ(run.TotalBytes, 300000);
+  EXPECT_EQ(window.Label1Text, "Connexion PARUVENDU - on connection");
+  EXPECT_EQ(window.Label2Text, "Transfert en cours : 100%");
+  for (const char* status : {"Resolving hostname 127.0.0.1.", "Connected.", "Connection established",
+                             "Starting FTP transfer", "Transfer complete"}) {
+    EXPECT_TRUE(MemoHas(status)) << status;
+  }
+
+  // Later calls go straight to the transfer, in the folder of the first one.
+  window.Label1Text = "Image 4 : photo";
+  window.SetFieldText(TConnectionField::paramRepert, "elsewhere");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("second.zip", "PK")), "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/second.zip"), "PK");
+  EXPECT_EQ(window.Label1Text, "Image 4 : photo");
+  EXPECT_EQ(server.Count("USER"), 1);
+  EXPECT_EQ(server.Arguments("CWD"), std::vector<std::string>{"in"});
+}
+
+TEST_F(FeedUploadTest, MissingRemoteFolderIsAConnectionErrorAndLeavesTheLoginFolder) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "in", .CreateFolder = false});
+  PortalFields(server.Address(), "in");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_EQ(server.Count("STOR"), 0);
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("b.zip", "B")), "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ListFolder(server.Home()), std::vector<std::string>{"b.zip"});
+  EXPECT_EQ(server.Count("USER"), 1);
+}
+
+TEST_F(FeedUploadTest, EmptyFolderFieldSendsIntoTheLoginFolder) {
+  TFtpServer server({.User = kUser, .Password = kPassword});
+  PortalFields(server.Address(), "");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ReadFile(server.Home() + "/a.zip"), "A");
+  EXPECT_EQ(server.Count("CWD"), 0);
+}
+
+TEST_F(FeedUploadTest, MissingLocalFileConnectsButSendsNothing) {
+  TFtpServer server({.User = kUser, .Password = kPassword});
+  PortalFields(server.Address(), "");
+  EXPECT_EQ(transfer::UploadFeedFile(run, local / "none.zip"), "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(run.TotalBytes, -1);
+  EXPECT_EQ(server.Count("USER"), 1);
+  EXPECT_EQ(server.Count("STOR"), 0);
+  run.RunFinished = true;
+  EXPECT_EQ(run.ExitStatus(), shell::esNotSent);
+}
+
+TEST_F(FeedUploadTest, EmptyFileIsSentWithoutPercentage) {
+  TFtpServer server({.User = kUser, .Password = kPassword});
+  PortalFields(server.Address(), "");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("empty.zip", "")), "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ReadFile(server.Home() + "/empty.zip"), "");
+  EXPECT_EQ(run.TotalBytes, 0);
+  EXPECT_EQ(window.Label2Text, "Label2 - on transfert");
+}
+
+TEST_F(FeedUploadTest, FailedConnectionsAreRetriedByTheNextCall) {
+  TFtpServer server({.User = kUser, .Password = kPassword});
+  TFtpServer refusing({.User = kUser, .Password = kPassword, .Faults = {ftpfault::RefuseLogin}});
+  struct Case {
+    std::string Name, Server, User;
+  };
+  for (const auto& c : {Case{"refused port", "127.0.0.1:1", kUser},
+                        Case{"refused login", refusing.Address(), kUser},
+                        Case{"line break in user", server.Address(), kUser + "\r\nDELE x"},
+                        Case{"no server address", "", kUser}}) {
+    PortalFields(c.Server, "", c.User);
+    EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP : Erreur Connexion au serveur. ")
+        << c.Name;
+  }
+  EXPECT_EQ(server.Count("DELE") + server.Count("STOR") + refusing.Count("STOR"), 0);
+  PortalFields(server.Address(), "");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP OK : ");
+  EXPECT_TRUE(MemoHas("Login denied (530 Authentication failed.)"));
+}
+
+TEST_F(FeedUploadTest, BrokenOrRefusedTransferIsATransferError) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {ftpfault::DropData}});
+  PortalFields(server.Address(), "");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("big.zip", std::string(2 << 20, 'z'))),
+            "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("x\r\nDELE big.zip", "x")), "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(server.Count("DELE"), 0);
+  EXPECT_EQ(server.Count("STOR"), 1);
+}
+
+TEST_F(FeedUploadTest, HungServerEndsTheCallWithinTheLimitsAndTheWindowStaysServiced) {
+  transfer::SetFtpTimeLimits({1s, 1s, 1s, 1s});
+  struct Case {
+    const char* Fault;
+    std::string Outcome;
+  };
+  for (const auto& c : {Case{ftpfault::Silent, "Transfert FTP : Erreur Connexion au serveur. "},
+                        Case{ftpfault::StallReply, "Transfert FTP : Erreur lors du transfert. "}}) {
+    SCOPED_TRACE(c.Fault);
+    TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {c.Fault}});
+    run.IdFTP2.reset();
+    PortalFields(server.Address(), "");
+    window.Pumps.clear();
+    const auto start = TClock::now();
+    EXPECT_EQ(transfer::UploadFeedFile(run, Feed("feed.zip", "PK")), c.Outcome);
+    const auto end = TClock::now();
+    EXPECT_LT(end - start, 5s);
+    auto last = start;
+    for (const auto t : window.Pumps) {
+      EXPECT_LT(t - last, 250ms);
+      last = t;
+    }
+    EXPECT_LT(end - last, 250ms);
+  }
+}

@@ -1,0 +1,584 @@
+#include "transfer/FtpSession.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "platform/Ansi.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace transfer {
+namespace {
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+// How often the window is serviced while a call waits.
+constexpr auto kPumpInterval = 50ms;
+// Bound on the QUIT a kept connection gets when the process ends.
+constexpr long kQuitReplySeconds = 1;
+// A listing larger than this is no folder of photos.
+constexpr std::size_t kMaxListingBytes = 64u << 20;
+
+std::mutex gLimitsMutex;
+TFtpTimeLimits gLimits;
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw EFtpError("libcurl could not be initialised");
+  });
+}
+
+struct TEasyDeleter {
+  void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+struct TMultiDeleter {
+  void operator()(CURLM* h) const { curl_multi_cleanup(h); }
+};
+struct TCurlFree {
+  void operator()(char* p) const { curl_free(p); }
+};
+
+bool HasLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool IsHostChar(char c, bool ipv6) {
+  const auto u = static_cast<unsigned char>(c);
+  if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')) return true;
+  return c == '.' || c == '-' || c == '_' || (ipv6 && c == ':');
+}
+
+bool ParsePort(std::string_view text, int& port) {
+  if (text.empty() || text.size() > 5) return false;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 65535) return false;
+  port = value;
+  return true;
+}
+
+long ToSecondsAtLeastOne(std::chrono::milliseconds ms) {
+  return std::max<long>(1, static_cast<long>((ms.count() + 999) / 1000));
+}
+
+}  // namespace
+
+void SetFtpTimeLimits(const TFtpTimeLimits& limits) {
+  std::lock_guard lock(gLimitsMutex);
+  gLimits = limits;
+}
+
+TFtpTimeLimits FtpTimeLimits() {
+  std::lock_guard lock(gLimitsMutex);
+  return gLimits;
+}
+
+std::optional<TServerAddress> ParseServerAddress(const std::string& text) {
+  TServerAddress address;
+  bool ipv6 = false;
+  if (text.starts_with('[')) {
+    const auto close = text.find(']');
+    if (close == std::string::npos) return std::nullopt;
+    address.Host = text.substr(1, close - 1);
+    const std::string_view rest = std::string_view(text).substr(close + 1);
+    if (!rest.empty() && (rest[0] != ':' || !ParsePort(rest.substr(1), address.Port))) return std::nullopt;
+    ipv6 = true;
+  } else if (std::count(text.begin(), text.end(), ':') == 1) {
+    const auto colon = text.find(':');
+    address.Host = text.substr(0, colon);
+    if (!ParsePort(std::string_view(text).substr(colon + 1), address.Port)) return std::nullopt;
+  } else {
+    address.Host = text;
+    ipv6 = text.find(':') != std::string::npos;
+  }
+  if (address.Host.empty()) return std::nullopt;
+  for (const char c : address.Host) {
+    if (!IsHostChar(c, ipv6)) return std::nullopt;
+  }
+  return address;
+}
+
+// ---------------------------------------------------------------------------
+
+class TFtpSession::TImpl {
+public:
+  TImpl(TFtpEvents events, TFtpTimeLimits limits) : events_(std::move(events)), limits_(limits) {}
+  ~TImpl();
+
+  bool connected_ = false;
+  void Connect(const std::string& server, const std::string& user, const std::string& password,
+               const std::string& folder);
+  void Store(const std::string& localPath, const std::string& remoteName);
+  std::vector<std::string> ListNames();
+
+private:
+  enum class TKind { Connect, Store, List };
+  struct TEvent {
+    enum { Status, WorkBegin, Work } Type;
+    std::string Text;
+    std::int64_t Bytes = 0;
+  };
+  // One blocking call: what the helper thread hands to the window thread.
+  struct TCall {
+    explicit TCall(TKind kind) : Kind(kind) {}
+    const TKind Kind;
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    std::deque<TEvent> Events;  // guarded by Mutex
+    bool Done = false;          // guarded by Mutex
+    CURLcode Result = CURLE_OK;
+    // Helper thread only while it runs.
+    bool AnnouncedConnecting = false;
+    bool LoggedIn = false;
+    bool Started = false;
+    std::string LastReply;
+    std::int64_t LastProgress = -1;
+    std::int64_t Size = 0;
+    std::ifstream* File = nullptr;
+    std::string* Listing = nullptr;
+  };
+
+  void SetUpHandles();
+  CURLcode Run(TCall& call);
+  CURLcode PerformBlocking();
+  void Push(TCall& call, TEvent event);
+  void Deliver(std::deque<TEvent>& events);
+  [[noreturn]] void Fail(const std::string& description);
+  std::string Describe(CURLcode code, const TCall& call) const;
+  std::string Escape(const std::string& text) const;
+  void SetUrl(const std::string& url);
+
+  static int OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow);
+  static std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* self);
+  static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
+
+  TFtpEvents events_;
+  TFtpTimeLimits limits_;
+  std::unique_ptr<CURLM, TMultiDeleter> multi_;
+  std::unique_ptr<CURL, TEasyDeleter> easy_;
+  TCall* call_ = nullptr;  // the call under way, read by the callbacks
+  bool busy_ = false;
+  bool freshConnection_ = false;  // the kept connection is out of step: open a new one
+  std::string host_;
+  std::string password_;
+  std::string baseUrl_;     // "ftp://host:port/"
+  std::string folderPath_;  // escaped folder of the session, "" or ending in "/"
+};
+
+TFtpSession::TImpl::~TImpl() {
+  if (!easy_) return;
+  // The kept connection gets a QUIT when the handles go; a server that never
+  // answers it must not hold the process. The connection cache copies the
+  // reply limit from the last handle added.
+  curl_easy_setopt(easy_.get(), CURLOPT_SERVER_RESPONSE_TIMEOUT, kQuitReplySeconds);
+  if (curl_multi_add_handle(multi_.get(), easy_.get()) == CURLM_OK) curl_multi_remove_handle(multi_.get(), easy_.get());
+  easy_.reset();
+  multi_.reset();
+}
+
+void TFtpSession::TImpl::SetUpHandles() {
+  if (easy_) return;
+  InitCurlOnce();
+  multi_.reset(curl_multi_init());
+  easy_.reset(curl_easy_init());
+  if (!multi_ || !easy_) throw EFtpError("libcurl could not make a session");
+  CURL* h = easy_.get();
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(h, CURLOPT_PROXY, "");  // an ftp_proxy variable must not reroute the session
+  curl_easy_setopt(h, CURLOPT_FTPPORT, "-");  // active data connections
+  curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+  curl_easy_setopt(h, CURLOPT_MAXCONNECTS, 1L);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.Connect.count()));
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, ToSecondsAtLeastOne(limits_.Reply));
+  curl_easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(limits_.Accept.count()));
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, ToSecondsAtLeastOne(limits_.Stall));
+  // Status texts are drawn from the debug stream; with a debug function set
+  // curl writes nothing to standard error.
+  curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &TImpl::OnDebug);
+  curl_easy_setopt(h, CURLOPT_DEBUGDATA, this);
+  curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &TImpl::OnProgress);
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, &TImpl::OnRead);
+  curl_easy_setopt(h, CURLOPT_READDATA, this);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TImpl::OnWrite);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+}
+
+std::string TFtpSession::TImpl::Escape(const std::string& text) const {
+  std::unique_ptr<char, TCurlFree> escaped(curl_easy_escape(easy_.get(), text.data(), static_cast<int>(text.size())));
+  if (!escaped) throw EFtpError("libcurl could not escape a name");
+  return escaped.get();
+}
+
+void TFtpSession::TImpl::SetUrl(const std::string& url) {
+  if (curl_easy_setopt(easy_.get(), CURLOPT_URL, url.c_str()) != CURLE_OK) Fail("Bad URL");
+}
+
+void TFtpSession::TImpl::Push(TCall& call, TEvent event) {
+  std::lock_guard lock(call.Mutex);
+  // Progress is a level, not a story: a newer count replaces one not yet shown.
+  if (event.Type == TEvent::Work && !call.Events.empty() && call.Events.back().Type == TEvent::Work) {
+    call.Events.back().Bytes = event.Bytes;
+  } else {
+    call.Events.push_back(std::move(event));
+  }
+  call.Wake.notify_all();
+}
+
+void TFtpSession::TImpl::Deliver(std::deque<TEvent>& events) {
+  for (const TEvent& e : events) {
+    switch (e.Type) {
+      case TEvent::Status:
+        if (events_.Status) events_.Status(e.Text);
+        break;
+      case TEvent::WorkBegin:
+        if (events_.WorkBegin) events_.WorkBegin(e.Bytes);
+        break;
+      case TEvent::Work:
+        if (events_.Work) events_.Work(e.Bytes);
+        break;
+    }
+  }
+  events.clear();
+}
+
+void TFtpSession::TImpl::Fail(const std::string& description) {
+  if (events_.Status) events_.Status(description);
+  throw EFtpError(description);
+}
+
+std::string TFtpSession::TImpl::Describe(CURLcode code, const TCall& call) const {
+  std::string text = curl_easy_strerror(code);
+  // The server's own words, when its last reply was a refusal.
+  const char first = call.LastReply.empty() ? '\0' : call.LastReply[0];
+  if (first == '4' || first == '5') text += " (" + call.LastReply + ")";
+  // A server may echo what it was sent.
+  if (!password_.empty()) text = platform::ReplaceAll(text, password_, "******");
+  return text;
+}
+
+CURLcode TFtpSession::TImpl::PerformBlocking() {
+  CURLM* m = multi_.get();
+  CURL* h = easy_.get();
+  if (curl_multi_add_handle(m, h) != CURLM_OK) return CURLE_FAILED_INIT;
+  CURLcode result = CURLE_FAILED_INIT;
+  int running = 1;
+  while (running > 0) {
+    if (curl_multi_perform(m, &running) != CURLM_OK) break;
+    if (running > 0 && curl_multi_poll(m, nullptr, 0, 200, nullptr) != CURLM_OK) break;
+  }
+  int left = 0;
+  while (CURLMsg* msg = curl_multi_info_read(m, &left)) {
+    if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) result = msg->data.result;
+  }
+  curl_multi_remove_handle(m, h);
+  return result;
+}
+
+CURLcode TFtpSession::TImpl::Run(TCall& call) {
+  if (busy_) throw EFtpError("FTP session busy");
+  struct TGuard {
+    TImpl& Impl;
+    ~TGuard() {
+      Impl.call_ = nullptr;
+      Impl.busy_ = false;
+    }
+  } guard{*this};
+  busy_ = true;
+  call_ = &call;
+  {
+    // Declared after call: joined before it goes, even when delivering throws.
+    std::jthread worker([this, &call] {
+      const CURLcode result = PerformBlocking();
+      std::lock_guard lock(call.Mutex);
+      call.Result = result;
+      call.Done = true;
+      call.Wake.notify_all();
+    });
+    auto lastPump = TClock::now();
+    for (;;) {
+      std::deque<TEvent> batch;
+      bool done = false;
+      {
+        std::unique_lock lock(call.Mutex);
+        call.Wake.wait_until(lock, lastPump + kPumpInterval, [&] { return call.Done || !call.Events.empty(); });
+        batch.swap(call.Events);
+        done = call.Done;
+      }
+      Deliver(batch);
+      if (done) break;
+      if (TClock::now() - lastPump >= kPumpInterval) {
+        if (events_.ProcessMessages) events_.ProcessMessages();
+        lastPump = TClock::now();
+      }
+    }
+  }
+  return call.Result;
+}
+
+int TFtpSession::TImpl::OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self) {
+  auto* impl = static_cast<TImpl*>(self);
+  TCall* call = impl->call_;
+  if (!call) return 0;
+  const std::string_view text(data, size);
+  if (type == CURLINFO_TEXT) {
+    if (text.starts_with("  Trying ") && !call->AnnouncedConnecting) {
+      call->AnnouncedConnecting = true;
+      impl->Push(*call, {TEvent::Status, "Connecting to " + impl->host_ + ".", 0});
+    } else if (text.starts_with("Connected to ")) {
+      impl->Push(*call, {TEvent::Status, "Connected.", 0});
+    }
+    return 0;
+  }
+  // Only what the server said is looked at; what was sent (the PASS
+  // command among it) is never shown.
+  if (type != CURLINFO_HEADER_IN) return 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    if (line.empty()) continue;
+    call->LastReply = std::string(line);
+    if (line.size() > 3 && line[3] == '-') continue;  // a reply's leading lines
+    const std::string_view code = line.substr(0, 3);
+    if (code == "230") {
+      call->LoggedIn = true;
+      impl->Push(*call, {TEvent::Status, "Connection established", 0});
+    } else if ((code == "150" || code == "125") && call->Kind != TKind::Connect && !call->Started) {
+      call->Started = true;
+      impl->Push(*call, {TEvent::Status, "Starting FTP transfer", 0});
+      if (call->Kind == TKind::Store) impl->Push(*call, {TEvent::WorkBegin, {}, call->Size});
+    }
+  }
+  return 0;
+}
+
+int TFtpSession::TImpl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+  auto* impl = static_cast<TImpl*>(self);
+  TCall* call = impl->call_;
+  if (call && call->Kind == TKind::Store && call->Started && ulnow != call->LastProgress) {
+    call->LastProgress = ulnow;
+    impl->Push(*call, {TEvent::Work, {}, static_cast<std::int64_t>(ulnow)});
+  }
+  return 0;
+}
+
+std::size_t TFtpSession::TImpl::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
+  TCall* call = static_cast<TImpl*>(self)->call_;
+  if (!call || !call->File) return CURL_READFUNC_ABORT;
+  call->File->read(buffer, static_cast<std::streamsize>(size * count));
+  if (call->File->bad()) return CURL_READFUNC_ABORT;
+  return static_cast<std::size_t>(call->File->gcount());
+}
+
+std::size_t TFtpSession::TImpl::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
+  TCall* call = static_cast<TImpl*>(self)->call_;
+  if (!call || !call->Listing || call->Listing->size() + size * count > kMaxListingBytes) return 0;
+  call->Listing->append(data, size * count);
+  return size * count;
+}
+
+void TFtpSession::TImpl::Connect(const std::string& server, const std::string& user, const std::string& password,
+                                 const std::string& folder) {
+  if (busy_) throw EFtpError("FTP session busy");
+  connected_ = false;
+  const auto address = ParseServerAddress(server);
+  if (!address) Fail("Invalid FTP server address");
+  if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password) || HasLineBreakOrNul(folder)) {
+    Fail("Invalid character in user name, password or folder");
+  }
+  SetUpHandles();
+  host_ = address->Host;
+  password_ = password;
+  const bool ipv6 = host_.find(':') != std::string::npos;
+  baseUrl_ = "ftp://" + (ipv6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(address->Port) + "/";
+
+  // Each part of the folder escaped on its own: a raw "#" or "?" would cut
+  // the URL short. A leading "/" (an absolute folder) is kept.
+  std::string trimmed = folder;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  std::string path;
+  if (!trimmed.empty()) {
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t slash = trimmed.find('/', start);
+      path += Escape(trimmed.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+      if (slash == std::string::npos) break;
+      path += '/';
+      start = slash + 1;
+    }
+    if (path.back() != '/') path += '/';
+  }
+
+  CURL* h = easy_.get();
+  curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
+  curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
+  SetUrl(baseUrl_ + path);
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+  curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
+  curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
+
+  if (events_.Status) events_.Status("Resolving hostname " + host_ + ".");
+  TCall call(TKind::Connect);
+  const CURLcode result = Run(call);
+  freshConnection_ = false;
+  if (result == CURLE_OK) {
+    connected_ = true;
+    folderPath_ = path;
+    return;
+  }
+  if (result == CURLE_REMOTE_ACCESS_DENIED && call.LoggedIn) {
+    // Logged in, but the folder is not there: the session stays in the login folder.
+    connected_ = true;
+    folderPath_.clear();
+  }
+  Fail(Describe(result, call));
+}
+
+void TFtpSession::TImpl::Store(const std::string& localPath, const std::string& remoteName) {
+  if (busy_) throw EFtpError("FTP session busy");
+  if (!connected_) Fail("Not connected");
+  if (remoteName.empty() || remoteName.find('/') != std::string::npos || HasLineBreakOrNul(remoteName)) {
+    Fail("Invalid remote file name");
+  }
+  // Opened before the STOR goes out: a file that cannot be read must not
+  // leave an emptied file on the server.
+  std::ifstream file;
+  if (platform::FileExists(localPath)) file.open(platform::NativePath(localPath), std::ios::binary);
+  if (!file.is_open()) Fail("Cannot open file " + localPath);
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  file.seekg(0, std::ios::beg);
+  if (size < 0 || !file) Fail("Cannot read file " + localPath);
+
+  CURL* h = easy_.get();
+  SetUrl(baseUrl_ + folderPath_ + Escape(remoteName));
+  curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+  curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
+  curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+  curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
+
+  TCall call(TKind::Store);
+  call.Size = size;
+  call.File = &file;
+  const CURLcode result = Run(call);
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+  if (result == CURLE_OK) {
+    freshConnection_ = false;
+    if (events_.Status) events_.Status("Transfer complete");
+    return;
+  }
+  // A refusal leaves the dialogue in step; anything else (a time limit above
+  // all, after which late replies may still come) gets a new connection.
+  freshConnection_ = result != CURLE_UPLOAD_FAILED && result != CURLE_REMOTE_ACCESS_DENIED &&
+                     result != CURLE_REMOTE_FILE_NOT_FOUND;
+  Fail(Describe(result, call));
+}
+
+std::vector<std::string> TFtpSession::TImpl::ListNames() {
+  if (busy_) throw EFtpError("FTP session busy");
+  if (!connected_) Fail("Not connected");
+  CURL* h = easy_.get();
+  SetUrl(baseUrl_ + folderPath_);
+  curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+  curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 1L);
+  curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 1L);
+  curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
+
+  std::string listing;
+  TCall call(TKind::List);
+  call.Listing = &listing;
+  const CURLcode result = Run(call);
+  curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
+  long reply = 0;
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply);
+  // Many servers answer the listing of an empty folder with 450 or 550.
+  const bool noFiles = (result == CURLE_OK || result == CURLE_FTP_COULDNT_RETR_FILE) && (reply == 450 || reply == 550);
+  if (noFiles) return {};
+  if (result != CURLE_OK) {
+    freshConnection_ = result != CURLE_FTP_COULDNT_RETR_FILE && result != CURLE_REMOTE_ACCESS_DENIED;
+    Fail(Describe(result, call));
+  }
+  freshConnection_ = false;
+  if (events_.Status) events_.Status("Transfer complete");
+
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start < listing.size()) {
+    std::size_t end = listing.find('\n', start);
+    if (end == std::string::npos) end = listing.size();
+    std::string line = listing.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) names.push_back(std::move(line));
+  }
+  return names;
+}
+
+// ---------------------------------------------------------------------------
+
+TFtpSession::TFtpSession(TFtpEvents events, TFtpTimeLimits limits)
+    : impl_(std::make_unique<TImpl>(std::move(events), limits)) {}
+
+TFtpSession::~TFtpSession() = default;
+
+bool TFtpSession::Connected() const { return impl_->connected_; }
+
+void TFtpSession::Connect(const std::string& server, const std::string& user, const std::string& password,
+                          const std::string& folder) {
+  impl_->Connect(server, user, password, folder);
+}
+
+void TFtpSession::Store(const std::string& localPath, const std::string& remoteName) {
+  impl_->Store(localPath, remoteName);
+}
+
+std::vector<std::string> TFtpSession::ListNames() { return impl_->ListNames(); }
+
+TFtpSession& PhotoSession(shell::TRunControl& run) {
+  if (!run.IdFTP1) {
+    TFtpEvents events;
+    events.Status = [&run](const std::string& text) { run.IdFTP1Status(text); };
+    events.ProcessMessages = [&run] { run.Window.ProcessMessages(); };
+    run.IdFTP1 = std::make_unique<TFtpSession>(std::move(events), FtpTimeLimits());
+  }
+  return dynamic_cast<TFtpSession&>(*run.IdFTP1);
+}
+
+TFtpSession& PortalSession(shell::TRunControl& run) {
+  if (!run.IdFTP2) {
+    TFtpEvents events;
+    events.Status = [&run](const std::string& text) { run.IdFTP2Status(text); };
+    events.WorkBegin = [&run](std::int64_t bytes) { run.IdFTP2WorkBegin(bytes); };
+    events.Work = [&run](std::int64_t bytes) { run.IdFTP2Work(bytes); };
+    events.ProcessMessages = [&run] { run.Window.ProcessMessages(); };
+    run.IdFTP2 = std::make_unique<TFtpSession>(std::move(events), FtpTimeLimits());
+  }
+  return dynamic_cast<TFtpSession&>(*run.IdFTP2);
+}
+
+}  // namespace transfer

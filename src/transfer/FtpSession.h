@@ -1,0 +1,107 @@
+// FTP sessions: one kept connection to one FTP server, on libcurl (the only
+// unit that knows curl).
+//
+// A session is closed when made. Connect opens it: connection to the host and
+// port, plain login with user and password exactly as given, then, once, a
+// change to the remote folder when one is given. It then stays open and is
+// reused by every later Store and ListNames without logging in or changing
+// folder again; nothing closes it before it is destroyed at process end. Data
+// connections are active (the client announces a port; never passive); files
+// are stored in binary under a bare name, replacing a remote file; ListNames
+// is the names-only listing (NLST without argument) of the current folder, in
+// text mode. Should the server drop the kept connection, the next call opens
+// a new one to the same folder by itself.
+//
+// Failures raise EFtpError, whose message is the client's description of
+// what went wrong (never holding the password). A connection or login that
+// fails leaves the session closed, so the next Connect tries again; a folder
+// change that fails after a good login leaves it open in the login folder.
+// No text from the data or the settings may put CR, LF or NUL into a
+// command: such a user, password, folder or file name fails the call before
+// anything is sent.
+//
+// Threads: every call is made, and every event is delivered, on the window's
+// thread. Each blocking libcurl call runs on a helper thread meanwhile, while
+// the calling thread delivers the status and progress events as they come
+// and runs the message pump about every 50 ms. Every step on the network
+// is bounded (see TFtpTimeLimits): a stuck step fails like any other error.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "shell/UnitAnnoncia.h"
+
+namespace transfer {
+
+class EFtpError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TFtpTimeLimits {
+  std::chrono::milliseconds Connect{30000};  // TCP connection, greeting and login
+  std::chrono::milliseconds Reply{60000};    // each server reply
+  std::chrono::milliseconds Stall{60000};    // a transfer without progress (whole seconds, at least 1 s)
+  std::chrono::milliseconds Accept{60000};   // the server connecting back for data
+};
+
+// Limits given to sessions made from now on (tests shorten them).
+void SetFtpTimeLimits(const TFtpTimeLimits& limits);
+TFtpTimeLimits FtpTimeLimits();
+
+// A ServeurFTP text: "host", "host:port", "[IPv6]" or "[IPv6]:port"; a text
+// with several ":" and no brackets is an IPv6 address without port. Without
+// port the port is 21. nullopt for a text that is no server address.
+struct TServerAddress {
+  std::string Host;  // without brackets
+  int Port = 21;
+};
+std::optional<TServerAddress> ParseServerAddress(const std::string& text);
+
+// What a session reports; every member may be empty.
+struct TFtpEvents {
+  std::function<void(const std::string&)> Status;  // status texts for the memo
+  std::function<void(std::int64_t)> WorkBegin;     // an upload starts: bytes to send
+  std::function<void(std::int64_t)> Work;          // bytes sent so far
+  std::function<void()> ProcessMessages;           // the window's message pump
+};
+
+class TFtpSession : public shell::IFtpSession {
+public:
+  TFtpSession(TFtpEvents events, TFtpTimeLimits limits);
+  ~TFtpSession() override;
+  TFtpSession(const TFtpSession&) = delete;
+  TFtpSession& operator=(const TFtpSession&) = delete;
+
+  bool Connected() const;
+  // server: a ServeurFTP text; folder: "" for the login folder.
+  void Connect(const std::string& server, const std::string& user, const std::string& password,
+               const std::string& folder);
+  // Sends the local file (a Windows-style or native path) as remoteName into
+  // the current folder. The file is opened and measured before the server is
+  // asked to store anything, so a missing file leaves the remote one alone.
+  void Store(const std::string& localPath, const std::string& remoteName);
+  // Names of the current folder, one per listing line. A server that answers
+  // 450 or 550 (what some give for an empty folder) has no names.
+  std::vector<std::string> ListNames();
+
+private:
+  class TImpl;
+  std::unique_ptr<TImpl> impl_;
+};
+
+// The two sessions of the run, made on first use with their events wired to
+// the run's handlers and the window, and kept in the run until it ends:
+// the photo session (IdFTP1: status only) and the portal session (IdFTP2:
+// status, transfer start and progress).
+TFtpSession& PhotoSession(shell::TRunControl& run);
+TFtpSession& PortalSession(shell::TRunControl& run);
+
+}  // namespace transfer

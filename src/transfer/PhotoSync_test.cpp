@@ -1,0 +1,197 @@
+#include "transfer/PhotoSync.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "shell/ActivityLog.h"
+#include "support/FtpServer.h"
+#include "support/RecordingWindow.h"
+#include "support/TestSupport.h"
+#include "transfer/FtpSession.h"
+
+using namespace std::chrono_literals;
+using shell::TConnectionField;
+using testsupport::TFtpServer;
+using testsupport::WriteFile;
+namespace ftpfault = testsupport::ftpfault;
+
+namespace {
+
+const std::string kUser = "clicheo@ftp.photos.example";
+const std::string kPassword = "Ph0t0s-24x";
+const std::string kFolder = "www/clicheo";
+
+struct PhotoSyncTest : ::testing::Test {
+  testsupport::TTempDir windir;
+  testsupport::TTempDir photos;
+  testsupport::TRecordingWindow window;
+  shell::TRunControl run{window, {}, photos / "annoncia"};
+
+  void SetUp() override {
+    transfer::SetFtpTimeLimits({10s, 10s, 10s, 10s});
+    setenv("WINDIR", windir.Path().c_str(), 1);
+    testsupport::MakeDirs(windir / "TEMP");
+    run.CurrentOption = "PARUVENDU";
+    shell::LogLine(run, "");
+    run.PathImages = photos.Path();
+    run.TestFTPClicheo = true;
+    run.PhotoLinkCount = 5;
+  }
+  void TearDown() override {
+    for (const auto& line : window.Memo) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
+  }
+  void PhotoFields(const TFtpServer& server, const std::string& folder = kFolder) {
+    window.SetFieldText(TConnectionField::paramServeurClicheo, server.Address());
+    window.SetFieldText(TConnectionField::paramUserClicheo, kUser);
+    window.SetFieldText(TConnectionField::paramPasswordClicheo, kPassword);
+    window.SetFieldText(TConnectionField::paramRepertClicheo, folder);
+  }
+  void LocalPhotos(std::initializer_list<const char*> names) {
+    for (const char* name : names) WriteFile(photos / name, std::string("jpeg:") + name);
+  }
+  // The log's messages, without their date and time.
+  std::vector<std::string> Logged() const {
+    std::vector<std::string> messages;
+    std::istringstream in(testsupport::ReadFile(windir / "TEMP/ZuroviRazeviPARUVENDU.log"));
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::size_t stamp = std::string("dd/mm/yyyy hh:nn:ss - ").size();
+      messages.push_back(line.size() >= stamp ? line.substr(stamp) : line);
+    }
+    return messages;
+  }
+};
+
+TFtpServer PhotoServer(std::vector<std::string> faults = {}) {
+  return TFtpServer({.User = kUser, .Password = kPassword, .Folder = kFolder, .Faults = std::move(faults)});
+}
+
+}  // namespace
+
+TEST_F(PhotoSyncTest, SwitchOffNeverContactsTheServer) {
+  TFtpServer server = PhotoServer();
+  PhotoFields(server);
+  run.TestFTPClicheo = false;
+  LocalPhotos({"123.jpg"});
+  transfer::SyncPhotos(run, "123.jpg");
+  transfer::SyncPhotos(run, "404.jpg");
+  EXPECT_TRUE(transfer::IsPhotoOnServer(run, "anything.jpg"));
+  EXPECT_TRUE(server.Commands().empty());
+  EXPECT_TRUE(Logged().empty());
+  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+  EXPECT_EQ(window.Label1Text, "Image 5 : " + photos.Path() + "\\404m.jpg");
+  EXPECT_EQ(window.Label2Text, "Label2");
+  EXPECT_FALSE(run.PhotoServerListing.has_value());
+}
+
+TEST_F(PhotoSyncTest, PhotoAndThumbnailMissingOnTheServerAreUploaded) {
+  TFtpServer server = PhotoServer();
+  PhotoFields(server);
+  LocalPhotos({"123.jpg", "123m.jpg"});
+  transfer::SyncPhotos(run, "123.jpg");
+  EXPECT_EQ(Logged(), (std::vector<std::string>{"Lecture du répertoire FTP Clicheo", "Update 1 : 123.jpg",
+                                                "Update 2 : 123m.jpg"}));
+  EXPECT_EQ(run.PhotosUpdatedCount, 2);
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/123.jpg"), "jpeg:123.jpg");
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/123m.jpg"), "jpeg:123m.jpg");
+  EXPECT_EQ(window.Label1Text, "Image 5 : " + photos.Path() + "\\123m.jpg");
+  EXPECT_EQ(window.Label2Text, "Update 2 : " + photos.Path() + "\\123m.jpg - on transfert");
+  EXPECT_EQ(server.Count("USER"), 1);
+  EXPECT_EQ(server.Count("NLST"), 1);
+}
+
+TEST_F(PhotoSyncTest, ListingIsReadOnceAndMatchesWholeNamesIgnoringCase) {
+  TFtpServer server = PhotoServer();
+  for (const char* name : {"123.JPG", "123M.JPG", "x456.jpg"}) WriteFile(server.Root() + "/" + name, "old");
+  PhotoFields(server);
+  LocalPhotos({"123.jpg", "123m.jpg", "456.jpg", "456m.jpg"});
+  transfer::SyncPhotos(run, "123.jpg");
+  transfer::SyncPhotos(run, "456.jpg");
+  transfer::SyncPhotos(run, "456.jpg");  // named twice: sent twice
+  EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"456.jpg", "456m.jpg", "456.jpg", "456m.jpg"}));
+  EXPECT_EQ(run.PhotosUpdatedCount, 4);
+  EXPECT_EQ(server.Count("NLST"), 1);
+  EXPECT_EQ(Logged().front(), "Lecture du répertoire FTP Clicheo");
+  EXPECT_EQ(Logged().back(), "Update 4 : 456m.jpg");
+}
+
+TEST_F(PhotoSyncTest, PhotoMissingOnBothSidesIsReported) {
+  TFtpServer server = PhotoServer();
+  WriteFile(server.Root() + "/555.jpg", "old");
+  PhotoFields(server);
+  transfer::SyncPhotos(run, "555.jpg");
+  transfer::SyncPhotos(run, "789.jpg");
+  EXPECT_EQ(Logged(), (std::vector<std::string>{"Lecture du répertoire FTP Clicheo", "Pb Existence : 555m.jpg",
+                                                "Pb Existence : 789.jpg", "Pb Existence : 789m.jpg"}));
+  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+}
+
+TEST_F(PhotoSyncTest, JpgInThePhotoFolderPathChangesForTheThumbnailToo) {
+  TFtpServer server = PhotoServer();
+  PhotoFields(server);
+  run.PathImages = photos / "stock.jpg";
+  WriteFile(photos / "stock.jpg/7.jpg", "photo");
+  WriteFile(photos / "stockm.jpg/7m.jpg", "thumbnail");
+  transfer::SyncPhotos(run, "7.jpg");
+  EXPECT_EQ(window.Label1Text, "Image 5 : " + photos / "stockm.jpg" + "\\7m.jpg");
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/7m.jpg"), "thumbnail");
+  EXPECT_EQ(run.PhotosUpdatedCount, 2);
+}
+
+TEST_F(PhotoSyncTest, RefusedLoginCountsEveryLocalPhotoAsAnUpdateAndTheRunGoesOn) {
+  TFtpServer server = PhotoServer({ftpfault::RefuseLogin});
+  PhotoFields(server);
+  LocalPhotos({"1.jpg", "1m.jpg", "2.jpg"});
+  transfer::SyncPhotos(run, "1.jpg");
+  transfer::SyncPhotos(run, "2.jpg");
+  EXPECT_EQ(Logged(), (std::vector<std::string>{"Update 1 : 1.jpg", "Update 2 : 1m.jpg", "Update 3 : 2.jpg",
+                                                "Pb Existence : 2m.jpg"}));
+  EXPECT_FALSE(run.PhotoServerListing.has_value());
+  // Every check and every upload tries to connect again.
+  EXPECT_EQ(server.Count("USER"), 7);
+  EXPECT_EQ(server.Count("STOR"), 0);
+}
+
+TEST_F(PhotoSyncTest, EmptyFolderAnsweredWithAnErrorIsAnEmptyListing) {
+  for (const char* fault : {ftpfault::Nlst550, ftpfault::Nlst450}) {
+    SCOPED_TRACE(fault);
+    TFtpServer server = PhotoServer({fault});
+    PhotoFields(server);
+    run.IdFTP1.reset();
+    run.PhotoServerListing.reset();
+    run.PhotosUpdatedCount = 0;
+    LocalPhotos({"9.jpg", "9m.jpg"});
+    transfer::SyncPhotos(run, "9.jpg");
+    EXPECT_EQ(run.PhotoServerListing, std::unordered_set<std::string>{});
+    EXPECT_EQ(run.PhotosUpdatedCount, 2);
+    EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"9.jpg", "9m.jpg"}));
+  }
+}
+
+TEST_F(PhotoSyncTest, ListingThatFailsOtherwiseEndsTheRun) {
+  transfer::SetFtpTimeLimits({1s, 1s, 1s, 1s});
+  TFtpServer server = PhotoServer({ftpfault::NoConnect});
+  PhotoFields(server);
+  EXPECT_THROW(transfer::IsPhotoOnServer(run, "1.jpg"), std::exception);
+  EXPECT_EQ(run.PhotoServerListing, std::unordered_set<std::string>{});
+  EXPECT_EQ(Logged(), std::vector<std::string>{"Lecture du répertoire FTP Clicheo"});
+}
+
+TEST_F(PhotoSyncTest, NamesOutsideThePhotoFolderOrWithLineBreaksAreNeitherReadNorSent) {
+  TFtpServer server = PhotoServer();
+  PhotoFields(server);
+  run.PathImages = photos / "images";
+  LocalPhotos({"secret.jpg", "secretm.jpg", "images/a\r\nDELE victim.jpg", "images/a\r\nDELE victimm.jpg"});
+  WriteFile(server.Root() + "/victim", "kept");
+  for (const char* name : {"../secret.jpg", "sub\\..\\..\\secret.jpg", "a\r\nDELE victim.jpg",
+                           "/secret.jpg", "c:\\secret.jpg"}) {
+    transfer::SyncPhotos(run, name);
+  }
+  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+  EXPECT_EQ(server.Count("STOR") + server.Count("DELE"), 0);
+  const auto log = Logged();
+  EXPECT_EQ(log[1], "Pb Existence : ../secret.jpg");
+  EXPECT_EQ(log[2], "Pb Existence : secretm.jpg");
+}
