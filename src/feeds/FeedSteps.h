@@ -1,0 +1,39 @@
+// Steps the portal builders share: the photo pass, the removal of the lookup
+// sections, packing the feed, and the closing log lines.
+#pragma once
+
+#include <string>
+
+#include "shell/UnitAnnoncia.h"
+#include "xmldoc/XMLCursor.h"
+
+namespace feeds {
+
+// For every photo link of the export, in document order: counts it, writes
+// URLImages + "/" + NomImage + ".jpg" into the first empty slot of
+// slotPrefix + "1" .. slotPrefix + "6" of its vehicle (found by keyField;
+// nothing when all six hold text or no vehicle matches; a missing slot is
+// created as the vehicle's last child), synchronises the photo whatever
+// happened, and lets the window process its messages. Logs "Après premier
+// Select LiensImages" after selecting the links.
+void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, const std::string& keyField,
+                  const std::string& slotPrefix);
+
+// Gives every vehicle the six slots slotPrefix + "1" .. "6", creating the
+// missing ones empty at the end of the vehicle, so that the text rules that
+// work on slot tags always meet all six.
+void EnsurePhotoSlots(const xmldoc::IXMLCursor& document, const std::string& slotPrefix);
+
+// Deletes LiensImagesS, LiensEquipementsS and Aliases (the first of each,
+// when present), with their log lines.
+void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& document);
+
+// Packs the files matching pattern into a new archive at archivePath (an
+// existing file of that name is deleted first).
+void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern);
+
+// "Nb Images Mises à jour : " + PhotosUpdatedCount + " photos --- ", when
+// photos were sent.
+void LogPhotosUpdated(shell::TRunControl& run);
+
+}  // namespace feeds
