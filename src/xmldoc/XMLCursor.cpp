@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Ansi.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "xmldoc/XMLCursorLibXml.h"
@@ -338,6 +339,11 @@ xmlNode* NewElement(xmlNode* parent, const std::string& name, const char* operat
   return element;
 }
 
+// Text that is not UTF-8 would come out of a save as blanks: refused.
+void CheckText(const std::string& value, const char* operation) {
+  if (!platform::IsValidUtf8(value)) Fail(operation, "The text is not valid UTF-8");
+}
+
 xmlNode* NewText(xmlDoc* doc, const std::string& value) {
   // A text node stores its content as given: no entity parsing.
   xmlNode* text = xmlNewDocTextLen(doc, X(value), static_cast<int>(value.size()));
@@ -350,6 +356,7 @@ xmlNode* NewText(xmlDoc* doc, const std::string& value) {
 xmlNode* AddElement(TTree& tree, xmlNode* parent, xmlNode* before, const std::string& name,
                     const std::string& value, const char* operation) {
   CheckInsertion(parent, XML_ELEMENT_NODE, operation);
+  CheckText(value, operation);
   xmlNode* element = NewElement(parent, name, operation);
   tree.Link(parent, element, before);
   if (!value.empty()) tree.Link(element, NewText(element->doc, value), nullptr);
@@ -359,6 +366,7 @@ xmlNode* AddElement(TTree& tree, xmlNode* parent, xmlNode* before, const std::st
 // Sets the text of a node: an element or attribute gets one text node in
 // place of all its content, other character nodes their content.
 void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* operation) {
+  CheckText(value, operation);
   switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE: {
@@ -384,6 +392,7 @@ void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* o
 
 void SetAttributeOf(TTree& tree, xmlNode* element, const std::string& name, const std::string& value) {
   if (xmlValidateQName(X(name), 0) != 0) Fail("SetAttribute", "Invalid attribute name \"" + name + "\"");
+  CheckText(value, "SetAttribute");
   xmlNs* ns = nullptr;
   std::string local = name;
   if (const std::size_t colon = name.find(':'); colon != std::string::npos) {
@@ -485,6 +494,7 @@ std::vector<std::unique_ptr<xmlNode, TNodeFree>> CopyNodes(const TXMLNodeList& n
 }
 
 std::shared_ptr<TTree> NewEmptyTree() {
+  libxml::EnsureLibXml();
   TDocPtr doc(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
   if (!doc) throw std::bad_alloc();
   return std::make_shared<TTree>(std::move(doc));
@@ -740,6 +750,7 @@ void TXMLCursor::Set_Values(const std::string& Name, const std::string& Value) {
 
 void TXMLCursor::SetCDATA(const std::string& Name, const std::string& Value) {
   if (current_ == nullptr) return;
+  CheckText(Value, "SetCDATA");
   TTree& tree = *selection_->Tree();
   const std::vector<xmlNode*> nodes = Query(tree, current_, Name, "SetCDATA", true);
   xmlNode* target = nodes.empty() ? AddElement(tree, current_, nullptr, Name, "", "SetCDATA") : nodes.front();
