@@ -39,11 +39,12 @@
 // Text. XML of a document read with an XML declaration begins exactly with
 // "<?xml version=\"1.0\"?>" (version only; none when it had none); an
 // element without children is written "<a></a>", never "<a/>"; attributes
-// keep their order, in double quotes. LoadXML takes its text as the UTF-8 text it is, whatever encoding
-// its declaration names; Save writes the bytes of the declared encoding (UTF-8
-// without one), and a character that encoding cannot hold as a character
-// reference. SetValue and SetAttribute store values literally ("&amp;" stays
-// those five characters); a value that is not valid UTF-8 is refused.
+// keep their order, in double quotes. LoadXML takes its text as the UTF-8
+// text it is, whatever encoding its declaration names; Save writes the bytes
+// of the declared encoding (UTF-8 without one), and a character that encoding
+// cannot hold as a character reference. SetValue and SetAttribute store
+// values literally ("&amp;" stays those five characters); a value that is not
+// valid UTF-8 is refused.
 //
 // Safe parsing: no network access, no external entity or DTD is loaded, and a
 // document declaring entities (internal or external) is refused as a parse
