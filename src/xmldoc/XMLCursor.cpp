@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Ansi.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "xmldoc/XMLCursorLibXml.h"
@@ -109,7 +110,32 @@ public:
   xmlDoc* Doc() const { return doc_.get(); }
   xmlNode* DocNode() const { return reinterpret_cast<xmlNode*>(doc_.get()); }
 
-  void Bury(xmlNode* node) { buried_.push_back(node); }
+  // Links an unlinked node of this tree under parent, before `before` (last
+  // when null). libxml2's own insertion calls merge adjacent text nodes and
+  // free one of them, which would leave other cursors on freed memory.
+  void Link(xmlNode* parent, xmlNode* node, xmlNode* before) {
+    const bool counted = Counted(parent);
+    node->parent = parent;
+    node->next = before;
+    node->prev = before != nullptr ? before->prev : parent->last;
+    if (node->prev != nullptr) node->prev->next = node;
+    else parent->children = node;
+    if (before != nullptr) before->prev = node;
+    else parent->last = node;
+    Touch(parent);
+    if (counted) NoteChildCount(parent, countedChildren_ + 1);
+  }
+
+  // Takes a node out of the tree; it stays allocated until the tree dies.
+  void Unlink(xmlNode* node) {
+    xmlNode* parent = node->parent;
+    const bool counted = parent != nullptr && Counted(parent);
+    xmlUnlinkNode(node);
+    buried_.push_back(node);
+    if (parent == nullptr) return;
+    Touch(parent);
+    if (counted) NoteChildCount(parent, countedChildren_ - 1);
+  }
 
   xmlXPathContext* XPath() {
     if (!xpath_) {
@@ -126,7 +152,7 @@ public:
 
   // Number of children of parent; repeated appends to one parent stay O(1).
   std::int32_t ChildCount(xmlNode* parent) {
-    if (parent != countedParent_ || Generation(parent) != countedGeneration_) {
+    if (!Counted(parent)) {
       std::int32_t count = 0;
       for (const xmlNode* child = FirstChild(parent); child; child = child->next) ++count;
       NoteChildCount(parent, count);
@@ -140,6 +166,10 @@ public:
   }
 
 private:
+  bool Counted(const xmlNode* parent) const {
+    return parent == countedParent_ && Generation(parent) == countedGeneration_;
+  }
+
   TDocPtr doc_;
   std::vector<xmlNode*> buried_;
   std::unique_ptr<xmlXPathContext, TXPathContextFree> xpath_;
@@ -159,8 +189,9 @@ class TNodeList : public TXMLNodeList {
 public:
   explicit TNodeList(std::shared_ptr<TTree> tree) : tree_(std::move(tree)) {}
   const std::shared_ptr<TTree>& Tree() const { return tree_; }
-  // The owning cursor deleted the node at index from the document.
-  virtual void Forget(std::int32_t index) = 0;
+  // Removes node, the owning cursor's current node at index, from the
+  // document, keeping what the list knows about itself.
+  virtual void Remove(xmlNode* node, std::int32_t index) = 0;
 
 private:
   std::shared_ptr<TTree> tree_;
@@ -176,8 +207,9 @@ public:
     if (index < 0 || index >= Length()) return nullptr;
     return nodes_[begin_ + static_cast<std::size_t>(index)];
   }
-  void Forget(std::int32_t index) override {
-    if (index < 0 || index >= Length()) return;
+  void Remove(xmlNode* node, std::int32_t index) override {
+    Tree()->Unlink(node);
+    if (Item(index) != node) return;
     if (index == 0) ++begin_;  // deleting row after row from the front stays linear
     else nodes_.erase(nodes_.begin() + static_cast<std::ptrdiff_t>(begin_) + index);
   }
@@ -217,7 +249,17 @@ public:
     positionNode_ = node;
     return node;
   }
-  void Forget(std::int32_t) override {}
+  void Remove(xmlNode* node, std::int32_t index) override {
+    const bool known = node->parent == parent_ && Item(index) == node;
+    xmlNode* next = node->next;
+    Tree()->Unlink(node);
+    if (!known) return;  // a list changed behind the cursor's back recounts
+    // The next sibling moves up to index; the length drops by one.
+    generation_ = Generation(parent_);
+    count_ = Tree()->ChildCount(parent_);
+    position_ = next != nullptr ? index : -1;
+    positionNode_ = next;
+  }
 
   // Known after an insertion: node stands at index.
   void Seed(std::int32_t index, xmlNode* node) {
@@ -253,27 +295,6 @@ using detail::TSnapshotList;
 using detail::TTree;
 
 namespace {
-
-// Links an unlinked node of parent's document before `before` (or last).
-// libxml2's own insertion calls merge adjacent text nodes and free one of
-// them, which would leave other cursors on freed memory.
-void Link(xmlNode* parent, xmlNode* node, xmlNode* before) {
-  node->parent = parent;
-  node->next = before;
-  node->prev = before != nullptr ? before->prev : parent->last;
-  if (node->prev != nullptr) node->prev->next = node;
-  else parent->children = node;
-  if (before != nullptr) before->prev = node;
-  else parent->last = node;
-  Touch(parent);
-}
-
-void Unlink(TTree& tree, xmlNode* node) {
-  xmlNode* parent = node->parent;
-  xmlUnlinkNode(node);
-  if (parent != nullptr) Touch(parent);
-  tree.Bury(node);
-}
 
 bool IsDocumentNode(const xmlNode* node) {
   return node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE;
@@ -318,6 +339,11 @@ xmlNode* NewElement(xmlNode* parent, const std::string& name, const char* operat
   return element;
 }
 
+// Text that is not UTF-8 would come out of a save as blanks: refused.
+void CheckText(const std::string& value, const char* operation) {
+  if (!platform::IsValidUtf8(value)) Fail(operation, "The text is not valid UTF-8");
+}
+
 xmlNode* NewText(xmlDoc* doc, const std::string& value) {
   // A text node stores its content as given: no entity parsing.
   xmlNode* text = xmlNewDocTextLen(doc, X(value), static_cast<int>(value.size()));
@@ -330,17 +356,17 @@ xmlNode* NewText(xmlDoc* doc, const std::string& value) {
 xmlNode* AddElement(TTree& tree, xmlNode* parent, xmlNode* before, const std::string& name,
                     const std::string& value, const char* operation) {
   CheckInsertion(parent, XML_ELEMENT_NODE, operation);
+  CheckText(value, operation);
   xmlNode* element = NewElement(parent, name, operation);
-  const std::int32_t count = before == nullptr ? tree.ChildCount(parent) : -1;
-  Link(parent, element, before);
-  if (count >= 0) tree.NoteChildCount(parent, count + 1);
-  if (!value.empty()) Link(element, NewText(element->doc, value), nullptr);
+  tree.Link(parent, element, before);
+  if (!value.empty()) tree.Link(element, NewText(element->doc, value), nullptr);
   return element;
 }
 
 // Sets the text of a node: an element or attribute gets one text node in
 // place of all its content, other character nodes their content.
 void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* operation) {
+  CheckText(value, operation);
   switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE: {
@@ -349,8 +375,8 @@ void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* o
         xmlNodeSetContent(only, X(value));  // literal for a text node
         return;
       }
-      while (xmlNode* child = node->children) Unlink(tree, child);
-      if (!value.empty()) Link(node, NewText(node->doc, value), nullptr);
+      while (xmlNode* child = node->children) tree.Unlink(child);
+      if (!value.empty()) tree.Link(node, NewText(node->doc, value), nullptr);
       return;
     }
     case XML_TEXT_NODE:
@@ -366,6 +392,7 @@ void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* o
 
 void SetAttributeOf(TTree& tree, xmlNode* element, const std::string& name, const std::string& value) {
   if (xmlValidateQName(X(name), 0) != 0) Fail("SetAttribute", "Invalid attribute name \"" + name + "\"");
+  CheckText(value, "SetAttribute");
   xmlNs* ns = nullptr;
   std::string local = name;
   if (const std::size_t colon = name.find(':'); colon != std::string::npos) {
@@ -467,6 +494,7 @@ std::vector<std::unique_ptr<xmlNode, TNodeFree>> CopyNodes(const TXMLNodeList& n
 }
 
 std::shared_ptr<TTree> NewEmptyTree() {
+  libxml::EnsureLibXml();
   TDocPtr doc(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
   if (!doc) throw std::bad_alloc();
   return std::make_shared<TTree>(std::move(doc));
@@ -722,6 +750,7 @@ void TXMLCursor::Set_Values(const std::string& Name, const std::string& Value) {
 
 void TXMLCursor::SetCDATA(const std::string& Name, const std::string& Value) {
   if (current_ == nullptr) return;
+  CheckText(Value, "SetCDATA");
   TTree& tree = *selection_->Tree();
   const std::vector<xmlNode*> nodes = Query(tree, current_, Name, "SetCDATA", true);
   xmlNode* target = nodes.empty() ? AddElement(tree, current_, nullptr, Name, "", "SetCDATA") : nodes.front();
@@ -730,7 +759,7 @@ void TXMLCursor::SetCDATA(const std::string& Name, const std::string& Value) {
   } else if (target->type == XML_ELEMENT_NODE) {
     xmlNode* section = xmlNewCDataBlock(target->doc, X(Value), static_cast<int>(Value.size()));
     if (section == nullptr) throw std::bad_alloc();
-    Link(target, section, nullptr);
+    tree.Link(target, section, nullptr);
   } else {
     SetText(tree, target, Value, "SetCDATA");
   }
@@ -804,8 +833,7 @@ IXMLCursorPtr TXMLCursor::InsertAfter(const std::string& Name, const std::string
 void TXMLCursor::Delete() {
   if (current_ == nullptr) return;
   if (DomParent(current_) == nullptr) return;
-  Unlink(*selection_->Tree(), current_);
-  selection_->Forget(index_);
+  selection_->Remove(current_, index_);
   const std::int32_t length = selection_->Length();
   if (index_ >= length) index_ = length - 1;
   current_ = index_ >= 0 ? selection_->Item(index_) : nullptr;
@@ -821,15 +849,16 @@ void TXMLCursor::AppendXMLCursor(const IXMLCursorPtr& Source) {
       Fail("AppendXMLCursor", "Cannot add XMLCursor to current since it has more than one element.");
     std::shared_ptr<TTree> tree = NewEmptyTree();
     auto copies = CopyNodes(*nodes, tree->Doc(), tree->DocNode(), "AppendXMLCursor");
-    for (auto& copy : copies) Link(tree->DocNode(), copy.release(), nullptr);
+    for (auto& copy : copies) tree->Link(tree->DocNode(), copy.release(), nullptr);
     document_ = std::make_shared<TSharedDocument>(tree);
     selection_ = std::make_shared<TChildList>(tree, tree->DocNode());
     First();
     return;
   }
   if (current_ == nullptr) return;
+  TTree& tree = *selection_->Tree();
   auto copies = CopyNodes(*nodes, current_->doc, current_, "AppendXMLCursor");
-  for (auto& copy : copies) Link(current_, copy.release(), nullptr);
+  for (auto& copy : copies) tree.Link(current_, copy.release(), nullptr);
 }
 
 void TXMLCursor::ReplaceWithXMLCursor(const IXMLCursorPtr& Source) {
@@ -842,9 +871,9 @@ void TXMLCursor::ReplaceWithXMLCursor(const IXMLCursorPtr& Source) {
   const std::shared_ptr<TTree> tree = selection_->Tree();
   if (const std::shared_ptr<const TXMLNodeList> nodes = source->Selection()) {
     auto copies = CopyNodes(*nodes, current_->doc, parent, "ReplaceWithXMLCursor", current_);
-    for (auto& copy : copies) Link(parent, copy.release(), current_);
+    for (auto& copy : copies) tree->Link(parent, copy.release(), current_);
   }
-  Unlink(*tree, current_);
+  tree->Unlink(current_);
   selection_ = std::make_shared<TChildList>(tree, parent);
   current_ = nullptr;
   First();

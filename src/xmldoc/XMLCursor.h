@@ -14,8 +14,8 @@
 // and LoadXML replace the document's content for every cursor sharing it, but
 // other cursors keep their selections on the old content (still valid memory,
 // no longer part of the document). Nodes removed by Delete or replaced by
-// SetValue stay allocated until the document dies, so a cursor still on them
-// never reads freed memory.
+// SetValue stay allocated as long as their content is referenced, so a cursor
+// still on them never reads freed memory.
 //
 // Cost. Cursors and selections are small: no operation copies the document or
 // a selection. Next and GetValue of a plain child name ("idNVO") or "@name"
@@ -37,13 +37,14 @@
 // blank). PrettyXML alone re-indents.
 //
 // Text. XML of a document read with an XML declaration begins exactly with
-// "<?xml version=\"1.0\"?>" (version only); an element without children is
-// written "<a></a>", never "<a/>"; attributes keep their order, in double
-// quotes. LoadXML takes its text as the UTF-8 text it is, whatever encoding
-// its declaration names; Save writes the bytes of the declared encoding (UTF-8
-// without one), and a character that encoding cannot hold as a character
-// reference. SetValue and SetAttribute store values literally ("&amp;" stays
-// those five characters).
+// "<?xml version=\"1.0\"?>" (version only; none when it had none); an
+// element without children is written "<a></a>", never "<a/>"; attributes
+// keep their order, in double quotes. LoadXML takes its text as the UTF-8
+// text it is, whatever encoding its declaration names; Save writes the bytes
+// of the declared encoding (UTF-8 without one), and a character that encoding
+// cannot hold as a character reference. SetValue and SetAttribute store
+// values literally ("&amp;" stays those five characters); a value that is not
+// valid UTF-8 is refused.
 //
 // Safe parsing: no network access, no external entity or DTD is loaded, and a
 // document declaring entities (internal or external) is refused as a parse
@@ -58,7 +59,9 @@
 //
 // Failures: EXMLCursorError with the system's exact texts ("TXMLCursor.MoveTo
 // - Index out of range: 3/3", the parse-error text "Error %d on line %d, char
-// %d in \"%s\"\r\n%s\r\n%s", the Load and Save prefixes). A failed load leaves
+// %d in \"%s\"\r\n%s\r\n%s", the Load and Save prefixes); a path that cannot
+// be evaluated fails as "TXMLCursor.<operation> - Invalid path ...". An empty
+// text or file is a parse error, never an empty document. A failed load leaves
 // the cursor's selection, position and document content as they were.
 // Operations needing a current node do nothing without one (texts are empty),
 // except AppendChild / AddChild ("TXMLCursor.AppendChild - EOF").

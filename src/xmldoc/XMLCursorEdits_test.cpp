@@ -232,10 +232,12 @@ TEST(XSLProc, FailuresCarryTheirPrefixes) {
        "TXSLProc.Process - XSL processing - \r\n"},
       {[&] { TXSLProc().Process(TForeignCursor()); }, "TXSLProc.Process - XSL processing - \r\n"},
   };
+  testing::internal::CaptureStderr();
   for (const Case& c : cases) {
     const std::string message = ErrorOf(c.action);
     EXPECT_EQ(message.substr(0, c.prefix.size()), c.prefix) << message;
   }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // nor does libxslt
 }
 
 TEST(XSLProc, FileStylesheetWithImportKnowsWhenItIsOutOfDate) {

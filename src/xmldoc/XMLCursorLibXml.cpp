@@ -137,6 +137,7 @@ int AppendToString(void* context, const char* buffer, int length) {
 int CloseNothing(void*) { return 0; }
 
 std::string Serialise(xmlDoc* doc, xmlNode* node, const char* encoding, int options) {
+  EnsureLibXml();
   std::string out;
   xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, CloseNothing, &out, encoding, options);
   if (save == nullptr) throw EXMLCursorError(std::string("Unsupported encoding \"") + encoding + "\"");

@@ -166,6 +166,7 @@ TEST(XMLCursorSelect, PathErrorsNameTheOperationAndThePath) {
 TEST(XMLCursorSelect, PrefixesOfTheRootAreBoundADefaultNamespaceIsNot) {
   IXMLCursorPtr doc = Loaded("<r xmlns:p='urn:p' xmlns='urn:d'><p:a>1</p:a><b>2</b></r>");
   EXPECT_EQ(doc->GetValue("p:a"), "1");
+  EXPECT_EQ(doc->Select("p:a")->XML(), "<p:a xmlns:p=\"urn:p\">1</p:a>");  // markup that reads back alone
   EXPECT_EQ(doc->Select("b")->Count(), 0);
   EXPECT_EQ(doc->GetValue("*[local-name()='b']"), "2");
 }
@@ -261,6 +262,8 @@ TEST(XMLCursorValues, EditingFailures) {
       {[&] { doc->SetAttribute("a b", "x"); }, "TXMLCursor.SetAttribute - Invalid attribute name \"a b\""},
       {[&] { doc->AppendChild("1st", ""); }, "TXMLCursor.AppendChild - Invalid element name \"1st\""},
       {[&] { text->AppendChild("x", ""); }, "TXMLCursor.AppendChild - This node cannot have child nodes"},
+      {[&] { doc->SetValue("Aliases", "caf\xE9"); }, "TXMLCursor.SetValue - The text is not valid UTF-8"},
+      {[&] { doc->AppendChild("x", "caf\xE9"); }, "TXMLCursor.AppendChild - The text is not valid UTF-8"},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.action), c.message);
 }
@@ -439,6 +442,14 @@ TEST(XMLCursorSave, CreatesTheFolderChainFirst) {
                          "TXMLCursor.Save FileName: \"" + (dir / "file/sub/feed.xml") + "\"\r\n"));
 }
 
+TEST(XMLCursorSave, AnEncodingThatCannotBeWrittenFailsBeforeTheFile) {
+  TTempDir dir;
+  IXMLCursorPtr doc = Loaded("<?xml version=\"1.0\" encoding=\"x-unknown\"?><a/>");
+  EXPECT_EQ(ErrorOf([&] { doc->Save(dir / "feed.xml"); }),
+            "TXMLCursor.Save FileName: \"" + (dir / "feed.xml") + "\"\r\nUnsupported encoding \"x-unknown\"");
+  EXPECT_FALSE(testsupport::PathExists(dir / "feed.xml"));
+}
+
 TEST(XMLCursorSave, WithoutDocumentWritesNothing) {
   TTempDir dir;
   TXMLCursor::Create()->Save(dir / "sub/feed.xml");
@@ -463,6 +474,8 @@ TEST(XMLCursorSafety, EntityDeclarationsAreRefusedAndNothingIsRead) {
   const std::string fromFile = ErrorOf([&] { doc->Load(dir / "external.xml"); });
   const std::string fromBomb = ErrorOf([&] { doc->LoadXML(bomb); });
   ErrorOf([&] { doc->LoadXML("<a><b></a>"); });
+  ErrorOf([&] { Loaded("<a/>")->GetValue("foo(1)"); });
+  ErrorOf([&] { Loaded("<a/>")->Select("a["); });
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // libxml2 prints nothing itself
 
   EXPECT_TRUE(StartsWith(fromText, "Error 111 on line 3, char ")) << fromText;
