@@ -1,0 +1,75 @@
+#include "transfer/AutoScout24Photos.h"
+
+#include <string_view>
+
+#include "platform/Ansi.h"
+#include "platform/Files.h"
+#include "shell/ActivityLog.h"
+#include "transfer/PhotoSync.h"
+
+namespace transfer {
+namespace {
+
+// PhotoFileName keeps "\", so a name such as "..\..\x.jpg" would climb out of
+// the photo folder; such a name, or one a NUL would cut short, is never read.
+bool StaysInPhotoFolder(std::string_view fileName) {
+  if (fileName.find('\0') != std::string_view::npos) return false;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = fileName.find('\\', start);
+    const std::string_view part = fileName.substr(start, end == std::string_view::npos ? end : end - start);
+    if (part == "..") return false;
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+// A local file that exists and may be read.
+bool LocalFileExists(const std::string& fileName, const std::string& path) {
+  return StaysInPhotoFolder(fileName) && platform::FileExists(path);
+}
+
+void ReportUpdate(shell::TRunControl& run, const std::string& fileName, const std::string& path) {
+  ++run.PhotosUpdatedCount;
+  const std::string update = "Update " + std::to_string(run.PhotosUpdatedCount) + " : ";
+  shell::LogLine(run, update + fileName);
+  run.Window.SetLabel2(update + path);
+}
+
+}  // namespace
+
+std::string PhotoFileName(const std::string& text) {
+  const std::size_t last = text.find_last_of("/:");
+  return last == std::string::npos ? text : text.substr(last + 1);
+}
+
+void StageAutoScout24Photo(shell::TRunControl& run, const std::string& stagingFolder, std::int32_t n,
+                           const std::string& photoName, const std::string& idNVO) {
+  if (!platform::DirectoryExists(stagingFolder)) platform::CreateDir(stagingFolder);
+
+  const std::string fileName = PhotoFileName(photoName);
+  const std::string source = run.PathImages + "\\" + fileName;
+  const bool sourceExists = LocalFileExists(fileName, source);
+  if (sourceExists && idNVO.find_first_of("\\/") == std::string::npos) {
+    platform::CopyFile(source, stagingFolder + "\\" + idNVO + "_" + std::to_string(n) + ".jpg", false);
+  }
+
+  ++run.PhotoLinkCount;
+  run.Window.SetLabel1("Image " + std::to_string(run.PhotoLinkCount) + " : " + source);
+
+  if (sourceExists) {
+    if (!IsPhotoOnServer(run, fileName)) ReportUpdate(run, fileName, source);
+  } else {
+    shell::LogLine(run, "Pb Existence : " + fileName);
+  }
+
+  const std::string thumbnailName = PhotoFileName(platform::ReplaceAllText(photoName, ".jpg", "m.jpg"));
+  const std::string thumbnail = run.PathImages + "\\" + thumbnailName;
+  if (!LocalFileExists(thumbnailName, thumbnail)) {
+    shell::LogLine(run, "Pb Existence : " + thumbnailName);
+    return;
+  }
+  if (!IsPhotoOnServer(run, thumbnailName)) ReportUpdate(run, thumbnailName, thumbnail);
+}
+
+}  // namespace transfer
