@@ -1,9 +1,11 @@
 #include "feeds/FeedBuilders.h"
 
+#include "feeds/AutoScout24Feed.h"
+
 namespace feeds {
 
 void RegisterFeedBuilders(shell::TFeedBuilderTable& table) {
-  (void)table;
+  table.Register("AUTOSCOUT24", BuildAutoScout24Feed);
 }
 
 }  // namespace feeds

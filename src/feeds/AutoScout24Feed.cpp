@@ -1,0 +1,291 @@
+#include "feeds/AutoScout24Feed.h"
+
+#include <charconv>
+#include <cstdint>
+#include <stdexcept>
+
+#include "feeds/AdText.h"
+#include "feeds/DataExport.h"
+#include "feeds/FeedSteps.h"
+#include "platform/Ansi.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "shell/ActivityLog.h"
+#include "transfer/AutoScout24Photos.h"
+#include "transfer/FeedUpload.h"
+#include "xmldoc/XMLUtils.h"
+
+namespace feeds {
+namespace {
+
+constexpr const char* kSection = "AUTOSCOUT24";
+
+// Where a column's value comes from.
+enum class TSource {
+  Empty,
+  Text,               // Arg itself
+  Field,              // the vehicle's field Arg
+  Interior,           // flag of code Arg in InfoEquiInterieur
+  Exterior,           // ... in InfoEquiExterieur
+  Safety,             // ... in InfoEquiSecurite
+  Version,            // IVersion without the model name
+  FirstRegistration,  // MoisMEC.AnneeMEC
+  Integer,            // field Arg as a decimal integer
+  WarrantyGiven,      // "1" when Garantie is not empty
+};
+
+struct TColumn {
+  int First;
+  int Last;
+  TSource Source;
+  const char* Arg = "";
+};
+
+using S = TSource;
+// Columns 4 to 92; 1 to 3 (customer, vehicle, first photo) come first.
+constexpr TColumn kColumns[] = {
+    {4, 4, S::Field, "IMarque"},
+    {5, 5, S::Field, "IModele"},
+    {6, 6, S::Version},
+    {7, 7, S::Text, "Voiture d’occasion"},
+    {8, 8, S::Field, "TypeBoiteVitesse"},
+    {9, 9, S::Field, "TypeCarrosserie"},
+    {10, 10, S::Field, "Couleur"},
+    {11, 11, S::Exterior, "PMat"},
+    {12, 12, S::Empty},
+    {13, 13, S::Field, "Energie"},
+    {14, 14, S::FirstRegistration},
+    {15, 15, S::Field, "Kilometrage"},
+    {16, 16, S::Field, "PrixDuBien"},
+    {17, 17, S::Integer, "NombreDePortes"},
+    {18, 18, S::Field, "NbPlaces"},
+    {19, 19, S::Empty},
+    {20, 20, S::Field, "Puissance"},
+    {21, 28, S::Empty},
+    {29, 29, S::Integer, "Garantie"},
+    {30, 31, S::Empty},
+    {32, 32, S::Interior, "Clim"},
+    {33, 33, S::Interior, "ClimAuto"},
+    {34, 34, S::Interior, "SCuir"},
+    {35, 35, S::Interior, "VitreElec"},  // not "VitreElect": see the README
+    {36, 36, S::Interior, "GPS"},
+    {37, 37, S::Interior, "SElect"},
+    {38, 38, S::Interior, "ToitOuvr"},
+    {39, 39, S::Interior, "SChauf"},
+    {40, 40, S::Interior, "RadCD"},
+    {41, 41, S::Safety, "ABS"},
+    {42, 42, S::Safety, "AirbagCond"},
+    {43, 43, S::Safety, "AirbagPass"},
+    {44, 44, S::Safety, "AirbagLat"},
+    {45, 45, S::Safety, "LXen"},
+    {46, 46, S::Safety, "VerCent"},
+    {47, 47, S::Safety, "Alarme"},
+    {48, 48, S::Safety, "AntiDem"},
+    {49, 49, S::Safety, "AntiPat"},
+    {50, 50, S::Empty},
+    {51, 51, S::Exterior, "Tuning"},
+    {52, 52, S::Exterior, "JantAll"},
+    {53, 53, S::Exterior, "PorBag"},
+    {54, 54, S::Interior, "OrdiBord"},
+    {55, 55, S::Exterior, "Radrecul"},
+    {56, 56, S::Safety, "AntiBrou"},
+    {57, 57, S::Interior, "DirAss"},
+    {58, 58, S::Interior, "RadCass"},
+    {59, 61, S::Empty},
+    {62, 62, S::Text, "0"},
+    {63, 63, S::Empty},
+    {64, 64, S::Exterior, "AttRem"},
+    {65, 65, S::Safety, "ESP"},
+    {66, 66, S::Interior, "RegVit"},
+    {67, 67, S::Interior, "EquHandi"},
+    {68, 72, S::Empty},
+    {73, 73, S::WarrantyGiven},
+    {74, 81, S::Empty},
+    {82, 82, S::Field, "NChassis"},
+    {83, 85, S::Empty},
+    {86, 86, S::Exterior, ""},  // the empty code: "1" where the list holds ";;" (see the README)
+    {87, 89, S::Empty},
+    {90, 90, S::Field, "Puissance"},
+    {91, 91, S::Field, "Immatriculation"},
+    {92, 92, S::Empty},
+};
+
+constexpr bool ColumnsRunFrom4To92() {
+  int next = 4;
+  for (const TColumn& c : kColumns) {
+    if (c.First != next || c.Last < c.First) return false;
+    next = c.Last + 1;
+  }
+  return next == 93;
+}
+static_assert(ColumnsRunFrom4To92());
+
+bool IsPlainDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Path components as the file system will see them; purging "" reaches the
+// root, so a folder is taken with a separator after it.
+struct TComponents {
+  bool Absolute = false;
+  std::vector<std::string> Parts;
+};
+TComponents Components(const std::string& folder) {
+  const std::string native = platform::NativePath(folder + "\\");
+  TComponents c;
+  c.Absolute = !native.empty() && native.front() == '/';
+  std::size_t start = 0;
+  while (start <= native.size()) {
+    std::size_t end = native.find('/', start);
+    if (end == std::string::npos) end = native.size();
+    const std::string part = native.substr(start, end - start);
+    if (part == "..") {
+      if (!c.Parts.empty() && c.Parts.back() != "..") c.Parts.pop_back();
+      else if (!c.Absolute) c.Parts.push_back(part);
+    } else if (!part.empty() && part != ".") {
+      c.Parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  return c;
+}
+
+}  // namespace
+
+TPhotoLinks::TPhotoLinks(const xmldoc::IXMLCursor& document) {
+  for (auto link = document.Select("/document/LiensImagesS/LiensImages"); !link->Eof(); link->Next()) {
+    double number;
+    if (ParseXPathNumber(link->GetValue("idNVO"), number)) links_[number].push_back(link->GetValue("NomImage"));
+  }
+}
+
+const std::vector<std::string>& TPhotoLinks::Of(const std::string& idNVO) const {
+  static const std::vector<std::string> kNone;
+  double number;
+  if (!IsPlainDigits(idNVO) || !ParseXPathNumber(idNVO, number)) return kNone;
+  const auto it = links_.find(number);
+  return it == links_.end() ? kNone : it->second;
+}
+
+void AppendCsvField(std::string& csv, const std::string& value) {
+  csv += value;
+  csv += ';';
+}
+
+std::string FirstRegistrationColumn(const std::string& month, const std::string& year) {
+  const std::string joined = month + "." + year;
+  return platform::CharLength(joined) < 7 ? "0" + joined : joined;
+}
+
+std::string IntegerColumn(const std::string& text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') {
+    ++begin;
+    if (begin != end && *begin == '-') return "0";  // one sign only
+  }
+  std::int32_t value = 0;
+  const auto [stop, error] = std::from_chars(begin, end, value);
+  if (error != std::errc() || stop != end) return "0";
+  return std::to_string(value);
+}
+
+void AppendAutoScout24Line(std::string& csv, const std::string& idClient, const xmldoc::IXMLCursor& vehicle,
+                           bool hasPhotos) {
+  const std::string idNVO = vehicle.GetValue("idNVO");
+  AppendCsvField(csv, idClient);
+  AppendCsvField(csv, idNVO);
+  AppendCsvField(csv, hasPhotos ? idNVO + "_1.jpg" : "");
+  const std::string interior = vehicle.GetValue("InfoEquiInterieur");
+  const std::string exterior = vehicle.GetValue("InfoEquiExterieur");
+  const std::string safety = vehicle.GetValue("InfoEquiSecurite");
+  for (const TColumn& c : kColumns) {
+    switch (c.Source) {
+      case S::Empty:
+        for (int k = c.First; k <= c.Last; ++k) AppendCsvField(csv, "");
+        break;
+      case S::Text: AppendCsvField(csv, c.Arg); break;
+      case S::Field: AppendCsvField(csv, vehicle.GetValue(c.Arg)); break;
+      case S::Interior: AppendCsvField(csv, EquipmentFlagDigit(interior, c.Arg)); break;
+      case S::Exterior: AppendCsvField(csv, EquipmentFlagDigit(exterior, c.Arg)); break;
+      case S::Safety: AppendCsvField(csv, EquipmentFlagDigit(safety, c.Arg)); break;
+      case S::Version:
+        AppendCsvField(csv, StripMakeFromModel(vehicle.GetValue("IVersion"), vehicle.GetValue("IModele")));
+        break;
+      case S::FirstRegistration:
+        AppendCsvField(csv, FirstRegistrationColumn(vehicle.GetValue("MoisMEC"), vehicle.GetValue("AnneeMEC")));
+        break;
+      case S::Integer: AppendCsvField(csv, IntegerColumn(vehicle.GetValue(c.Arg))); break;
+      case S::WarrantyGiven: AppendCsvField(csv, vehicle.GetValue("Garantie").empty() ? "0" : "1"); break;
+    }
+  }
+  csv += "\r\n";
+}
+
+bool FolderEncloses(const std::string& folder, const std::string& other) {
+  const TComponents outer = Components(folder);
+  const TComponents inner = Components(other);
+  if (outer.Absolute != inner.Absolute || outer.Parts.size() > inner.Parts.size()) return false;
+  for (std::size_t k = 0; k < outer.Parts.size(); ++k) {
+    if (!platform::SameText(outer.Parts[k], inner.Parts[k])) return false;
+  }
+  return true;
+}
+
+void BuildAutoScout24Feed(shell::TRunControl& run) {
+  const shell::TSettingsFile& settings = *run.Settings;
+  run.LoadConnectionFields();
+  const std::string windir = xmldoc::WindowsFolder();
+  const std::string stagingFolder = windir + settings.ReadString(kSection, "PathTemp", shell::defaults::PathTemp);
+  const std::string idClient = settings.ReadString(kSection, "idClient", shell::defaults::idClient);
+  run.LoadTestFTPClicheo();
+
+  // The purge deletes whatever the folder holds: never the data export, the
+  // log or the dealer's photos.
+  for (const std::string& kept : {WorkFolder(), run.PathImages}) {
+    if (FolderEncloses(stagingFolder, kept)) {
+      throw std::runtime_error("Dossier PathTemp refusé, il contient " + kept + " : " + stagingFolder);
+    }
+  }
+  xmldoc::PurgeFolder(stagingFolder);
+
+  const xmldoc::IXMLCursorPtr document = xmldoc::TXMLCursor::Create();
+  document->Load(DataExportPath("AutoScout24"));
+  const xmldoc::IXMLCursorPtr vehicle = document->Select("/document/DataVOS/DataVO");
+  const TPhotoLinks photoLinks(*document);
+
+  run.PhotoLinkCount = 0;
+  run.PhotosUpdatedCount = 0;
+  run.VehicleCount = 0;
+  std::string csv;
+  for (; !vehicle->Eof(); vehicle->Next(), run.Window.ProcessMessages()) {
+    ++run.VehicleCount;
+    const std::string idNVO = vehicle->GetValue("idNVO");
+    std::int32_t n = 0;
+    for (const std::string& photo : photoLinks.Of(idNVO)) {
+      transfer::StageAutoScout24Photo(run, stagingFolder, ++n, photo + ".jpg", idNVO);
+    }
+    AppendAutoScout24Line(csv, idClient, *vehicle, n >= 1);
+  }
+  xmldoc::WriteAnsiStringToFile(csv, stagingFolder + "\\" + idClient + ".csv");
+
+  document->Save(windir + "\\Temp\\Annoncia\\" + platform::FormatDateTime("yyyymmddhhnn", platform::Now()) + ".xml");
+
+  const std::string archive = windir + "\\TEMP\\Annoncia\\" + idClient + ".zip";
+  shell::LogLine(run, "Zip File : " + archive);
+  PackArchive(run, archive, stagingFolder + "\\*.*");
+  run.Window.AddMemoLine("Fichier " + archive + " créé");
+  shell::LogLine(run, "Début Transfert : " + archive);
+  shell::LogLine(run, "");
+  LogPhotosUpdated(run);
+  const std::string outcome = transfer::UploadFeedFile(run, archive);
+  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + platform::ExtractFileName(archive) +
+                          " - " + std::to_string(run.VehicleCount) + " VO");
+  run.RunFinished = true;
+}
+
+}  // namespace feeds

@@ -1,0 +1,59 @@
+// The AutoScout24 feed: a semicolon-separated text file, one line of 92
+// values per vehicle, packed with a copy of every vehicle photo into the
+// archive idClient + ".zip" that goes to the portal.
+//
+// The run stages everything in the folder Windir + PathTemp (the staging
+// folder), emptied first and left filled at the end: the photos
+// (idNVO_n.jpg, see transfer/AutoScout24Photos.h) and the CSV file
+// idClient + ".csv", written once, in Windows-1252, from one buffer. The data
+// export itself is not changed, only saved under a time-stamped name. Errors
+// of the cursor, the packager and the log end the run; a failed upload does
+// not. A staging folder that would hold the work folder or the photo folder
+// (an empty PathTemp, "\Temp", ...) is refused before anything is deleted.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "shell/UnitAnnoncia.h"
+#include "xmldoc/XMLCursor.h"
+
+namespace feeds {
+
+void BuildAutoScout24Feed(shell::TRunControl& run);
+
+// The photo names (NomImage) of each vehicle, in document order, from the
+// export's LiensImages rows, compared by the numeric value of their idNVO as
+// the query LiensImages[idNVO=N] would. A vehicle number that is not plain
+// digits has no photos, so data never becomes query syntax.
+class TPhotoLinks {
+public:
+  explicit TPhotoLinks(const xmldoc::IXMLCursor& document);
+  const std::vector<std::string>& Of(const std::string& idNVO) const;
+
+private:
+  std::unordered_map<double, std::vector<std::string>> links_;
+};
+
+// csv + value + ";": values are written as they stand, nothing is escaped.
+void AppendCsvField(std::string& csv, const std::string& value);
+
+// Appends the vehicle's line: its 92 values and CR LF. Column 3 names the
+// first staged photo when the vehicle has photos.
+void AppendAutoScout24Line(std::string& csv, const std::string& idClient, const xmldoc::IXMLCursor& vehicle,
+                           bool hasPhotos);
+
+// Column 14: MoisMEC + "." + AnneeMEC, with a "0" in front when shorter
+// than 7 characters ("3.2007" -> "03.2007").
+std::string FirstRegistrationColumn(const std::string& month, const std::string& year);
+// Columns 17 and 29: the text read as a decimal integer (an optional sign
+// and digits, within 32 bits), written back in decimal; "0" for any other
+// text ("05" -> "5", "5 portes" -> "0").
+std::string IntegerColumn(const std::string& text);
+
+// Whether purging folder would also delete the folder given (folder is it,
+// or one of the folders above it), compared by path components.
+bool FolderEncloses(const std::string& folder, const std::string& other);
+
+}  // namespace feeds
