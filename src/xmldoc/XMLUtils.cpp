@@ -25,6 +25,8 @@ std::int32_t FileSizeOf(const std::string& fileName) {
 }
 
 bool PurgeFolder(const std::string& folder) {
+  // An empty name would make the pattern "\*.*": the root of the drive.
+  if (folder.empty()) return true;
   for (const platform::TSearchRec& entry : platform::FindFiles(folder + "\\*.*")) {
     const std::string path = folder + "\\" + entry.Name;
     if (entry.Attr & platform::faDirectory) {

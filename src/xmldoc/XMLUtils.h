@@ -19,7 +19,7 @@ std::int32_t FileSizeOf(const std::string& fileName);
 
 // Removes every file and folder below folder, depth first, clearing
 // read-only attributes, then folder itself. Whatever cannot be removed is
-// left without a report. Always true.
+// left without a report; an empty name removes nothing. Always true.
 bool PurgeFolder(const std::string& folder);
 
 // The value of the environment variable "Windir"; empty when unset.
