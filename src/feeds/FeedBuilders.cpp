@@ -1,9 +1,11 @@
 #include "feeds/FeedBuilders.h"
 
+#include "feeds/ParuVenduFeed.h"
+
 namespace feeds {
 
 void RegisterFeedBuilders(shell::TFeedBuilderTable& table) {
-  (void)table;
+  table.Register("PARUVENDU", BuildParuVenduFeed);
 }
 
 }  // namespace feeds
