@@ -1,8 +1,9 @@
 #include "feeds/ParuVenduFeed.h"
 
+#include <string_view>
+
 #include "feeds/DataExport.h"
 #include "feeds/FeedSteps.h"
-#include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "shell/ActivityLog.h"
@@ -29,21 +30,52 @@ void RewriteVehicles(shell::TRunControl& run, const xmldoc::IXMLCursor& document
   }
 }
 
+struct TRename {
+  std::string_view From, To;
+};
+
+// In the order the portal's rules apply them. No replacement holds the start
+// of another pattern, and every pattern begins with its only "<", so a single
+// pass gives what the rules give one after another.
+constexpr TRename kRenames[] = {
+    {"</NomPhoto1>", "</Photo>"},          {"</NomPhoto2>", "</Photo>"},
+    {"</NomPhoto3>", "</Photo>"},          {"</NomPhoto4>", "</Photo>"},
+    {"</NomPhoto5>", "</Photo>"},          {"</NomPhoto6>", "</Photo>"},
+    {"<NomPhoto1>", "<Photo Num=\"1\">"}, {"<NomPhoto2>", "<Photo Num=\"2\">"},
+    {"<NomPhoto3>", "<Photo Num=\"3\">"}, {"<NomPhoto4>", "<Photo Num=\"4\">"},
+    {"<NomPhoto5>", "<Photo Num=\"5\">"}, {"<NomPhoto6>", "<Photo Num=\"6\">"},
+    {"<idNVO>", "<id-VO>"},               {"</idNVO>", "</id-VO>"},
+};
+
+char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The patterns are ASCII, so comparing ASCII letters ignoring case is what
+// the locale-aware comparison answers for them.
+bool MatchesAt(const std::string& text, std::size_t at, std::string_view pattern) {
+  if (text.size() - at < pattern.size()) return false;
+  for (std::size_t k = 0; k < pattern.size(); ++k) {
+    if (FoldAscii(text[at + k]) != FoldAscii(pattern[k])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string RenameParuVenduTags(const std::string& xml) {
-  static const char* const kRenames[][2] = {
-      {"</NomPhoto1>", "</Photo>"},          {"</NomPhoto2>", "</Photo>"},
-      {"</NomPhoto3>", "</Photo>"},          {"</NomPhoto4>", "</Photo>"},
-      {"</NomPhoto5>", "</Photo>"},          {"</NomPhoto6>", "</Photo>"},
-      {"<NomPhoto1>", "<Photo Num=\"1\">"}, {"<NomPhoto2>", "<Photo Num=\"2\">"},
-      {"<NomPhoto3>", "<Photo Num=\"3\">"}, {"<NomPhoto4>", "<Photo Num=\"4\">"},
-      {"<NomPhoto5>", "<Photo Num=\"5\">"}, {"<NomPhoto6>", "<Photo Num=\"6\">"},
-      {"<idNVO>", "<id-VO>"},               {"</idNVO>", "</id-VO>"},
-  };
-  std::string text = xml;
-  for (const auto& [from, to] : kRenames) text = platform::ReplaceAllText(text, from, to);
-  return text;
+  std::string out;
+  out.reserve(xml.size() + xml.size() / 16);
+  std::size_t copied = 0;
+  for (std::size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
+    for (const TRename& rename : kRenames) {
+      if (!MatchesAt(xml, at, rename.From)) continue;
+      out.append(xml, copied, at - copied);
+      out += rename.To;
+      copied = at + rename.From.size();
+      break;
+    }
+  }
+  out.append(xml, copied, std::string::npos);
+  return out;
 }
 
 void BuildParuVenduFeed(shell::TRunControl& run) {

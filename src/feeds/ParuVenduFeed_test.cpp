@@ -8,6 +8,7 @@ TEST(RenameParuVenduTags, RenamesExactlyTheSlotAndNumberTagsIgnoringCase) {
       {"<NomPhoto5>e</NomPhoto5><NomPhoto6></NomPhoto6>", "<Photo Num=\"5\">e</Photo><Photo Num=\"6\"></Photo>"},
       {"<nomphoto3>c</NOMPHOTO3><NOMPHOTO4>d</nomPhoto4>", "<Photo Num=\"3\">c</Photo><Photo Num=\"4\">d</Photo>"},
       {"<idNVO>7</idNVO><IDNVO>8</idnvo>", "<id-VO>7</id-VO><id-VO>8</id-VO>"},
+      {"<<NomPhoto1></NomPhoto1>>", "<<Photo Num=\"1\"></Photo>>"},
       // other tags, look-alikes and escaped text stay as they are
       {"<NomPhoto7></NomPhoto7><NomPhoto10>x</NomPhoto10>", "<NomPhoto7></NomPhoto7><NomPhoto10>x</NomPhoto10>"},
       {"<idNVOs>1</idNVOs><a>&lt;idNVO&gt;</a>", "<idNVOs>1</idNVOs><a>&lt;idNVO&gt;</a>"},
