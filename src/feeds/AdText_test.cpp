@@ -14,6 +14,7 @@ TEST(StripMakeFromModel, RemovesTheMakeFollowedByABlank) {
       {"Série 3 320d", "Série", "3 320d"},
       {"SÉRIE 3 320d", "Série", "3 320d"},
       {"Serie 3 320d", "Série", "3 320d"},
+      {"Serie 3 320d", "SÉRIE", "3 320d"},  // É loses its accent as well
       {"Clio 1.5 dCi", "", "Clio 1.5 dCi"},  // an empty make keeps every blank
   };
   for (const auto& c : cases) EXPECT_EQ(StripMakeFromModel(c.model, c.make), c.result) << c.model;
@@ -24,6 +25,7 @@ TEST(ExpandEquipmentCodes, ReplacesCodesBetweenSemicolonsByLabels) {
   labels.Add("CLIM", "Climatisation");
   labels.Add("ABS", "Freins ABS");
   labels.Add("ABS", "second row of a code is ignored");
+  labels.Add("D'ORIGINE", "Pneus d'origine");
   struct Case { const char* list; const char* result; } cases[] = {
       {";CLIM;ABS;", "Climatisation, Freins ABS"},
       {";CLIM;XX;ABS;", "Climatisation, , Freins ABS"},
@@ -31,7 +33,8 @@ TEST(ExpandEquipmentCodes, ReplacesCodesBetweenSemicolonsByLabels) {
       {";CLIM;ABS", "Climatisation, ABS"},
       {";clim;", "Climatisation"},
       {";CLIM;CLIM;", "Climatisation, Climatisation"},
-      {";it's;", ""},  // a code with an apostrophe is just unknown
+      {";it's;", ""},  // an apostrophe is no query syntax: unknown code, empty label
+      {";d'origine;CLIM;", "Pneus d'origine, Climatisation"},
       {"", ""},
       {";", ""},
       {";;", ""},

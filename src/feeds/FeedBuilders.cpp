@@ -1,10 +1,12 @@
 #include "feeds/FeedBuilders.h"
 
 #include "feeds/AutoScout24Feed.h"
+#include "feeds/ParuVenduFeed.h"
 
 namespace feeds {
 
 void RegisterFeedBuilders(shell::TFeedBuilderTable& table) {
+  table.Register("PARUVENDU", BuildParuVenduFeed);
   table.Register("AUTOSCOUT24", BuildAutoScout24Feed);
 }
 

@@ -40,10 +40,12 @@ void ConnectPhotoSession(shell::TRunControl& run, TFtpSession& session) {
 // One side of SyncPhotos: the photo or its thumbnail.
 void SyncOne(shell::TRunControl& run, const std::string& localPath, bool safe, const std::string& serverName,
              const std::string& problemName) {
-  const bool local = safe && platform::FileExists(localPath);
-  const bool onServer = IsPhotoOnServer(run, serverName);
-  if (!local && !onServer) shell::LogLine(run, "Pb Existence : " + problemName);
-  if (local && !onServer) {
+  // A photo on the server needs nothing, so the local look-up (the costly
+  // part on a large export) is made only for the others.
+  if (IsPhotoOnServer(run, serverName)) return;
+  if (!(safe && platform::FileExists(localPath))) {
+    shell::LogLine(run, "Pb Existence : " + problemName);
+  } else {
     ++run.PhotosUpdatedCount;
     const std::string count = std::to_string(run.PhotosUpdatedCount);
     shell::LogLine(run, "Update " + count + " : " + platform::ExtractFileName(localPath));
