@@ -64,7 +64,7 @@ std::string ExpectedFeed() {
       "<InfoComplement></InfoComplement>";
   std::string empty103;
   for (int k = 1; k <= 6; ++k) empty103 += "<Photo Num=\"" + std::to_string(k) + "\"></Photo>";
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document>"
+  return "<?xml version=\"1.0\"?>\n<document>"
          "<DataVOS EOF=\"False\" BOF=\"False\" RecordName=\"DataVO\">"
          "<DataVO><id-VO>101</id-VO><SousRubrique>Renault</SousRubrique><ModeleVersion>Clio 1.5 dCi</ModeleVersion>"
          "<Couleur>Blanc nacr\xC3\xA9</Couleur><EqutInterieur>Climatisation, Freins ABS</EqutInterieur>"

@@ -282,8 +282,10 @@ std::string NodeMarkup(xmlNode* node) {
 
 std::string DocumentFileBytes(xmlDoc* doc) {
   if (doc->standalone == -1) return Serialise(doc, nullptr, "UTF-8", XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL);
-  const char* encoding = doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
-  return Serialise(doc, nullptr, encoding, XML_SAVE_NO_EMPTY);
+  // A declaration without encoding name is written as it stands: the bytes
+  // are then UTF-8, the encoding such a declaration means.
+  if (!doc->encoding) return DocumentMarkup(doc);
+  return Serialise(doc, nullptr, reinterpret_cast<const char*>(doc->encoding), XML_SAVE_NO_EMPTY);
 }
 
 xmlNode* DomParent(const xmlNode* node) {
