@@ -3,11 +3,14 @@
 # manager) and saves it as a PNG.
 #
 #   scripts/screenshot.sh [-o file.png] [run option...]
+#   scripts/screenshot.sh [-o file.png] --idle
 #
-# Without a run option the window shows as an operator finds it: the usage
-# line in the memo and the start controls. With one (a portal name) the run
-# happens first, as under the scheduler, and the window is taken once it
-# shows. The program saves its own window about a second after showing it
+# Without arguments the window is taken after a finished ParuVendu run on the
+# sample data in examples/ (photo check off; the portal server is a closed
+# loopback port, so the memo ends with the connection error line). With a
+# run option (a portal name) that run happens first, as under the scheduler,
+# with the settings of ANNONCIA_INI; with --idle the window shows as an
+# operator finds it: the usage line in the memo and the start controls. The program saves its own window about a second after showing it
 # (ANNONCIA_GUI_SCREENSHOT) and then closes. Builds annoncia-gui if needed.
 #
 # The program runs from a temporary installation: a copy of the executable
@@ -37,6 +40,16 @@ rm -f "$out"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/bin"
+if [ "${1:-}" = "--idle" ]; then
+  shift
+elif [ $# -eq 0 ]; then
+  cp -r examples/Windows "$scratch/Windows"
+  export WINDIR="$scratch/Windows"
+  printf '[Options]\r\nPathImages=%s\r\n[PARUVENDU]\r\nServeurFTP=127.0.0.1:9\r\nFlgInfoEquip=1\r\n' \
+    "$(pwd)/examples/photos" >"$scratch/example.ini"
+  export ANNONCIA_INI="$scratch/example.ini"
+  set -- ParuVendu
+fi
 cp build/src/app/annoncia-gui "$scratch/bin/"
 if [ -n "${ANNONCIA_INI:-}" ]; then
   cp "$ANNONCIA_INI" "$scratch/bin/Annoncia.ini"
