@@ -43,6 +43,33 @@ std::string EscapeAttribute(const std::string& value) {
   return out;
 }
 
+// platform::ReplaceAllText for a pattern of ASCII characters, as every rule
+// pattern is: no other character folds to an ASCII letter and no byte of a
+// multi-byte character is ASCII, so folding the ASCII letters of the text
+// byte by byte finds the same occurrences without decoding every character
+// of a large document.
+std::string ReplaceTagText(const std::string& text, const std::string& pattern, const std::string& replacement) {
+  const auto fold = [](std::string s) {
+    for (char& c : s) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+  };
+  const std::string folded = fold(text);
+  const std::string foldedPattern = fold(pattern);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t copied = 0;
+  for (std::size_t pos = folded.find(foldedPattern); pos != std::string::npos;
+       pos = folded.find(foldedPattern, copied)) {
+    out.append(text, copied, pos - copied);
+    out += replacement;
+    copied = pos + pattern.size();
+  }
+  out.append(text, copied, std::string::npos);
+  return out;
+}
+
 // ReplaceSpans within each vehicle's stretch of text (up to and including
 // its "</DataVO>"), so a vehicle missing one marker can never pair with a
 // marker of another vehicle. One pass over the text.
@@ -182,29 +209,27 @@ void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle) {
 }
 
 std::string ApplyPhotoRules(const std::string& text) {
-  using platform::ReplaceAllText;
   std::string t = text;
-  for (int slot = 1; slot <= 5; ++slot) t = ReplaceAllText(t, "</" + SlotName(slot) + ">", "</PHOTO>");  // P1-P5
-  t = ReplaceAllText(t, "</NOMPHOTO6>", "</PHOTO></PHOTOS>");                                          // P6
-  t = ReplaceAllText(t, "<NOMPHOTO1>", "<PHOTOS><PHOTO>");                                              // P7
-  for (int slot = 2; slot <= 6; ++slot) t = ReplaceAllText(t, "<" + SlotName(slot) + ">", "<PHOTO>");   // P8-P12
-  return ReplaceAllText(t, "<PHOTO></PHOTO>", "");                                                      // P13
+  for (int slot = 1; slot <= 5; ++slot) t = ReplaceTagText(t, "</" + SlotName(slot) + ">", "</PHOTO>");  // P1-P5
+  t = ReplaceTagText(t, "</NOMPHOTO6>", "</PHOTO></PHOTOS>");                                          // P6
+  t = ReplaceTagText(t, "<NOMPHOTO1>", "<PHOTOS><PHOTO>");                                              // P7
+  for (int slot = 2; slot <= 6; ++slot) t = ReplaceTagText(t, "<" + SlotName(slot) + ">", "<PHOTO>");   // P8-P12
+  return ReplaceTagText(t, "<PHOTO></PHOTO>", "");                                                      // P13
 }
 
 std::string ApplyLayoutRules(const std::string& text, const std::string& clientCode) {
-  using platform::ReplaceAllText;
   std::string t = ReplaceSpansPerVehicle(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>");             // L1
   t = ReplaceSpans(t, "<COORDONNEESS EOF=\"", "RecordName=\"COORDONNEES\">",
                    "<CLIENT CODE=\"" + EscapeAttribute(clientCode) + "\">");                       // L2
-  t = ReplaceAllText(t, "</COORDONNEESS>", "");                                                     // L3
+  t = ReplaceTagText(t, "</COORDONNEESS>", "");                                                     // L3
   t = ReplaceSpans(t, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "");                             // L4
-  t = ReplaceAllText(t, "</DataVOS>", "</CLIENT>");                                                 // L5
+  t = ReplaceTagText(t, "</DataVOS>", "</CLIENT>");                                                 // L5
   t = ReplaceSpans(t, "<CODECLIENT>", "</CODECLIENT>", "");                                         // L6
-  t = ReplaceAllText(t, "<DataVO>", "<ANNONCE>");                                                   // L7
-  t = ReplaceAllText(t, "</DataVO>", "</ANNONCE>");                                                 // L8
-  t = ReplaceAllText(t, "<document>", "");                                                          // L9
-  t = ReplaceAllText(t, "</document>", "");                                                         // L10
-  return ReplaceAllText(t, kPlainDeclaration, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");  // L11
+  t = ReplaceTagText(t, "<DataVO>", "<ANNONCE>");                                                   // L7
+  t = ReplaceTagText(t, "</DataVO>", "</ANNONCE>");                                                 // L8
+  t = ReplaceTagText(t, "<document>", "");                                                          // L9
+  t = ReplaceTagText(t, "</document>", "");                                                         // L10
+  return ReplaceTagText(t, kPlainDeclaration, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");  // L11
 }
 
 std::string RewriteSitAutoProExport(shell::TRunControl& run, xmldoc::IXMLCursor& doc) {

@@ -113,11 +113,12 @@ TEST(SitAutoProPhotoSlots, SlotsEndSideBySideInOrder) {
 }
 
 TEST(SitAutoProTextRules, PhotoRulesKeepFilledSlotsInOnePhotosElement) {
-  EXPECT_EQ(feeds::ApplyPhotoRules("<V><NOMPHOTO1>a</NOMPHOTO1><NOMPHOTO2></NOMPHOTO2><nomphoto3>b</nomphoto3>"
+  // Tags match in any case; the text around them is kept byte for byte.
+  EXPECT_EQ(feeds::ApplyPhotoRules("<V><NOMPHOTO1>a</NOMPHOTO1><NOMPHOTO2></NOMPHOTO2><nomPhoto3>ı é ÿ</NOMPHOTO3>"
                                    "<NOMPHOTO4></NOMPHOTO4><NOMPHOTO5></NOMPHOTO5><NOMPHOTO6></NOMPHOTO6></V>"
                                    "<V><NOMPHOTO1></NOMPHOTO1><NOMPHOTO2></NOMPHOTO2><NOMPHOTO3></NOMPHOTO3>"
                                    "<NOMPHOTO4></NOMPHOTO4><NOMPHOTO5></NOMPHOTO5><NOMPHOTO6></NOMPHOTO6></V>"),
-            "<V><PHOTOS><PHOTO>a</PHOTO><PHOTO>b</PHOTO></PHOTOS></V><V><PHOTOS></PHOTOS></V>");
+            "<V><PHOTOS><PHOTO>a</PHOTO><PHOTO>ı é ÿ</PHOTO></PHOTOS></V><V><PHOTOS></PHOTOS></V>");
 }
 
 TEST(SitAutoProTextRules, LayoutRulesMakeTheClientDocument) {
