@@ -127,19 +127,25 @@ std::string UpperCaseAZ(std::string_view text) {
 }
 
 std::string FoldCase(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
+  // Folding keeps every character's byte length, so the copy is folded in
+  // place; runs of ASCII (most of a feed) take no decoding.
+  std::string out(text);
+  for (std::size_t i = 0; i < out.size();) {
+    const auto b = static_cast<unsigned char>(out[i]);
+    if (b < 0x80) {
+      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 0x20);
+      ++i;
+      continue;
+    }
     std::size_t len;
     const long cp = DecodeAt(text, i, len);
-    if (cp < 0) {
-      out += text[i];
-    } else if (cp < 0x80) {
-      out += static_cast<char>(FoldLetter(static_cast<char32_t>(cp)));
-    } else {
+    if (cp >= 0) {
       const char32_t folded = FoldLetter(static_cast<char32_t>(cp));
-      if (folded == static_cast<char32_t>(cp)) out.append(text.substr(i, len));
-      else AppendUtf8(out, folded);
+      if (folded != static_cast<char32_t>(cp)) {
+        std::string bytes;
+        AppendUtf8(bytes, folded);
+        out.replace(i, len, bytes);
+      }
     }
     i += len;
   }

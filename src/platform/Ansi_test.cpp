@@ -46,6 +46,15 @@ TEST(Ansi, FindsAndReplacesIgnoringCaseWithLatinFolding) {
   EXPECT_FALSE(SameText("Societe", "Société"));
 }
 
+TEST(Ansi, FoldsLatinLettersKeepingByteOffsets) {
+  struct Case { const char* text; const char* folded; } cases[] = {
+      {"<nomphoto1>é</NomPhoto1>", "<NOMPHOTO1>É</NOMPHOTO1>"},
+      {"ÿ ž ı ſ ß", "Ÿ Ž ı ſ ß"},          // no partner of the same length: kept
+      {"a\xC3(b \xE2\x82", "A\xC3(B \xE2\x82"},  // broken UTF-8 kept byte for byte
+  };
+  for (const auto& c : cases) EXPECT_EQ(FoldCase(c.text), c.folded) << c.text;
+}
+
 TEST(Ansi, CountsAndCutsByCharacters) {
   EXPECT_EQ(CharLength("Coupé Œ€"), 8u);
   EXPECT_EQ(CopyChars("Coupé sport", 0, 5), "Coupé");

@@ -1,0 +1,118 @@
+#include "feeds/LeBonCoinInfoPressFeed.h"
+
+#include "feeds/AnnonceList.h"
+#include "feeds/DataExport.h"
+#include "feeds/FeedSteps.h"
+#include "platform/Ansi.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "shell/ActivityLog.h"
+#include "transfer/FeedUpload.h"
+#include "xmldoc/XMLUtils.h"
+
+namespace feeds {
+namespace leboncoin {
+
+namespace {
+constexpr const char* kCrLf = "\r\n";
+}
+
+std::string Title(const std::string& make, const std::string& modelVersion, const std::string& id) {
+  const std::string base = make + " " + modelVersion;
+  const std::string ref = " (ref:" + id + ")";
+  if (platform::CharLength(base) + platform::CharLength(ref) <= kTitleLength) return base + ref;
+  const std::size_t refLength = platform::CharLength(ref);
+  const std::size_t kept = refLength < kTitleLength - 3 ? kTitleLength - 3 - refLength : 0;
+  return platform::CopyChars(base, 0, kept) + "..." + ref;
+}
+
+std::string AdText(const xmldoc::IXMLCursor& vehicle, const TEquipmentTexts& texts) {
+  const auto field = [&vehicle](const char* name) { return vehicle.GetValue(name); };
+  std::string text = field("InfoMarque") + " " + field("ModeleVersion") + " (ref:" + field("idNVO") + ")" + kCrLf +
+                     kCrLf;
+  text += "Carrosserie : " + field("Carrosserie") + kCrLf;
+  text += "Puissance : " + field("Puissance") + " CV" + kCrLf;
+  text += "Couleur : " + field("Couleur") + kCrLf;
+  text += "Boite : " + field("BoiteVitesse") + kCrLf;
+  text += "Mise en Circulation : " + field("MEC") + kCrLf + kCrLf;
+  const auto part = [&text](const char* title, const std::string& labels) {
+    if (!labels.empty()) text += std::string(" - ") + title + labels + kCrLf + kCrLf;
+  };
+  part(kInteriorTitle, texts.Interior);
+  part(kExteriorTitle, texts.Exterior);
+  part(kSafetyTitle, texts.Safety);
+  if (!texts.Warranty.empty()) text += " - " + texts.Warranty + kCrLf;
+  text += std::string(kCrLf) + "Contactez " + field("Contact") + " au " + field("Telephone") + kCrLf + kCrLf;
+  return text;
+}
+
+std::string ApplyReplacements(const std::string& text) {
+  return RewriteAsAnnonceList(ReplaceSpans(text, "<EqutInterieur>", "</InfoComplement>", ""), "annonces");
+}
+
+namespace {
+
+void RunVehiclePass(shell::TRunControl& run, const xmldoc::IXMLCursor& document) {
+  const TEquipmentLabels labels = LoadEquipmentLabels(document);
+  auto vehicle = document.Select("/document/DataVOS/DataVO");
+  shell::LogLine(run, "Après premier Select DataVO");
+  for (; !vehicle->Eof(); vehicle->Next()) {
+    ++run.VehicleCount;
+    const TEquipmentTexts texts = ComposeEquipmentTexts(labels, *vehicle);
+    vehicle->SetValue("Titre",
+                      Title(vehicle->GetValue("InfoMarque"), vehicle->GetValue("ModeleVersion"), vehicle->GetValue("idNVO")));
+    vehicle->SetValue("Texte", AdText(*vehicle, texts));
+    vehicle->SetValue("Telephone", platform::ReplaceAll(vehicle->GetValue("Telephone"), ".", ""));
+    vehicle->SetValue("Garantie", platform::TrimBlanks(vehicle->GetValue("Garantie")));
+  }
+}
+
+}  // namespace
+}  // namespace leboncoin
+
+void BuildLeBonCoinInfoPressFeed(shell::TRunControl& run, const std::string& portal) {
+  using namespace leboncoin;
+  const std::string feedPath = WorkFolder() + "\\" + portal + "_" +
+                               platform::FormatDateTime("yyyymmdd", platform::Now()) + ".xml";
+  const std::string archivePath = WorkFolder() + "\\" + portal + "_" +
+                                  platform::FormatDateTime("yyyymmdd", platform::Now()) + ".zip";
+  if (!platform::DirectoryExists(WorkFolder())) platform::CreateDir(WorkFolder());
+  run.LoadConnectionFields();
+  run.LoadTestFTPClicheo();
+
+  const auto document = xmldoc::TXMLCursor::Create();
+  document->Load(xmldoc::WindowsFolder() + "\\Temp\\Annoncia\\ExpDatas" + portal + ".xml");
+  run.VehicleCount = 0;
+  run.PhotoLinkCount = 0;
+  run.PhotosUpdatedCount = 0;
+
+  RunVehiclePass(run, *document);
+  RunPhotoPass(run, *document, "idNVO", "photo");
+  document->Save(feedPath);
+
+  RemoveLookupSections(run, *document);
+  std::string text = document->XML();
+  document->LoadXML(text);
+  document->Save(feedPath);
+  text = ApplyReplacements(text);
+  shell::LogLine(run, "Result : " + text);
+  shell::LogLine(run, "Après Remplacements");
+  document->LoadXML(text);
+  shell::LogLine(run, "Avant Enregistrement");
+  document->Save(feedPath);
+
+  if (run.PhotosUpdatedCount == 0) shell::LogLine(run, "");
+  PackArchive(run, archivePath, feedPath);
+  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
+  shell::LogLine(run, "");
+  LogPhotosUpdated(run);
+  if (!run.Window.FieldText(shell::TConnectionField::paramUser).empty()) {
+    const std::string outcome = transfer::UploadFeedFile(run, archivePath);
+    shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " +
+                            platform::ExtractFileName(archivePath) + " - " + std::to_string(run.VehicleCount) + " VO");
+  }
+  run.RunFinished = true;
+}
+
+}  // namespace feeds
