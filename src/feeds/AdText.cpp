@@ -97,4 +97,20 @@ std::string ReplaceSpans(const std::string& text, const std::string& startMarker
   return out;
 }
 
+std::string ReplaceSpansInRecords(const std::string& text, const std::string& startMarker,
+                                  const std::string& endMarker, const std::string& replacement,
+                                  const std::string& recordEnd) {
+  if (recordEnd.empty()) return ReplaceSpans(text, startMarker, endMarker, replacement);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t from = 0;
+  while (from < text.size()) {
+    const std::size_t end = text.find(recordEnd, from);
+    const std::size_t to = end == std::string::npos ? text.size() : end + recordEnd.size();
+    out += ReplaceSpans(text.substr(from, to - from), startMarker, endMarker, replacement);
+    from = to;
+  }
+  return out;
+}
+
 }  // namespace feeds

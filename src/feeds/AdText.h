@@ -58,4 +58,11 @@ std::string StripDoorWords(const std::string& text);
 std::string ReplaceSpans(const std::string& text, const std::string& startMarker, const std::string& endMarker,
                          const std::string& replacement);
 
+// ReplaceSpans applied to each record of a serialised record list on its own
+// (a record ends with recordEnd, "</DataVO>"), so that a stretch never runs
+// from a record lacking its end marker into a next one lacking its start.
+std::string ReplaceSpansInRecords(const std::string& text, const std::string& startMarker,
+                                  const std::string& endMarker, const std::string& replacement,
+                                  const std::string& recordEnd);
+
 }  // namespace feeds

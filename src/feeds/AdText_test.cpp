@@ -89,6 +89,15 @@ TEST(ReplaceSpans, ARecordLackingAMarkerCostsNoOtherRecordItsText) {
   for (const auto& c : cases) EXPECT_EQ(ReplaceSpans(c.text, "<M>", "</E>", ""), c.result) << c.text;
 }
 
+TEST(ReplaceSpansInRecords, AStretchNeverRunsIntoTheNextRecord) {
+  // The first record lacks its end marker, the second its start marker.
+  const std::string text = "<DataVO><M>a</DataVO><DataVO>b</E></DataVO><DataVO><M>c</E>d</DataVO>";
+  // Over the whole text the first record's start pairs with the second's end: "b" would be lost.
+  EXPECT_EQ(ReplaceSpans(text, "<M>", "</E>", ""), "<DataVO></DataVO><DataVO>d</DataVO>");
+  EXPECT_EQ(ReplaceSpansInRecords(text, "<M>", "</E>", "", "</DataVO>"),
+            "<DataVO><M>a</DataVO><DataVO>b</E></DataVO><DataVO>d</DataVO>");
+}
+
 TEST(ReplaceSpans, IsLinearOnALongDocument) {
   std::string text;
   for (int k = 0; k < 20000; ++k) text += k % 2 ? "<v><M>model<E>end</E></v>" : "<v><M>model without end</v>";

@@ -48,7 +48,8 @@ std::string AdText(const xmldoc::IXMLCursor& vehicle, const TEquipmentTexts& tex
 }
 
 std::string ApplyReplacements(const std::string& text) {
-  return RewriteAsAnnonceList(ReplaceSpans(text, "<EqutInterieur>", "</InfoComplement>", ""), "annonces");
+  const std::string cut = ReplaceSpansInRecords(text, "<EqutInterieur>", "</InfoComplement>", "", "</DataVO>");
+  return RewriteAsAnnonceList(cut, "annonces");
 }
 
 namespace {

@@ -70,24 +70,6 @@ std::string ReplaceTagText(const std::string& text, const std::string& pattern, 
   return out;
 }
 
-// ReplaceSpans within each vehicle's stretch of text (up to and including
-// its "</DataVO>"), so a vehicle missing one marker can never pair with a
-// marker of another vehicle. One pass over the text.
-std::string ReplaceSpansPerVehicle(const std::string& text, const std::string& startMarker,
-                                   const std::string& endMarker) {
-  static const std::string kVehicleEnd = "</DataVO>";
-  std::string out;
-  out.reserve(text.size());
-  std::size_t from = 0;
-  while (from < text.size()) {
-    const std::size_t end = text.find(kVehicleEnd, from);
-    const std::size_t to = end == std::string::npos ? text.size() : end + kVehicleEnd.size();
-    out += ReplaceSpans(text.substr(from, to - from), startMarker, endMarker, "");
-    from = to;
-  }
-  return out;
-}
-
 std::string Radio(const std::string& interior) {
   std::string value = EquipmentFlagOuiNon(interior, "RadCass");
   if (value == "O") value = "Radio K7";
@@ -218,7 +200,7 @@ std::string ApplyPhotoRules(const std::string& text) {
 }
 
 std::string ApplyLayoutRules(const std::string& text, const std::string& clientCode) {
-  std::string t = ReplaceSpansPerVehicle(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>");             // L1
+  std::string t = ReplaceSpansInRecords(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", "", "</DataVO>");  // L1
   t = ReplaceSpans(t, "<COORDONNEESS EOF=\"", "RecordName=\"COORDONNEES\">",
                    "<CLIENT CODE=\"" + EscapeAttribute(clientCode) + "\">");                       // L2
   t = ReplaceTagText(t, "</COORDONNEESS>", "");                                                     // L3

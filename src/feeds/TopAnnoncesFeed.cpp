@@ -128,7 +128,8 @@ std::string ApplyFirstReplacements(const std::string& text) {
 }
 
 std::string ApplySecondReplacements(const std::string& text) {
-  return RewriteAsAnnonceList(ReplaceSpans(text, "<MODELEVERSION>", "</InfoComplement>", ""), "listepa");
+  const std::string cut = ReplaceSpansInRecords(text, "<MODELEVERSION>", "</InfoComplement>", "", "</DataVO>");
+  return RewriteAsAnnonceList(cut, "listepa");
 }
 
 namespace {
