@@ -41,8 +41,8 @@ def main():
     parser.add_argument("--lifetime", type=float, default=120)
     args = parser.parse_args()
     faults = {}
-    for spec in args.fault:
-        name, _, count = spec.partition(":")
+    for fault in args.fault:
+        name, _, count = fault.partition(":")
         faults[name] = int(count) if count else -1
 
     def strikes(name):

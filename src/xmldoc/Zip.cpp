@@ -371,8 +371,8 @@ std::int32_t TZip::RunAdd() {
   const std::string root = RootDir.empty() ? std::string() : platform::IncludeTrailingBackslash(RootDir);
   if (!RootDir.empty() && platform::DirectoryExists(RootDir)) platform::SetCurrentDir(RootDir);
   if ((ZipOptions & 0x08) && !RootDir.empty()) {
-    for (std::string& spec : fileSpecs_) {
-      if (IsRelativePattern(spec)) spec = RootDir + "\\" + spec;
+    for (std::string& fileSpec : fileSpecs_) {
+      if (IsRelativePattern(fileSpec)) fileSpec = RootDir + "\\" + fileSpec;
     }
   }
   std::vector<ZipSpecEntry> specs(fileSpecs_.size());

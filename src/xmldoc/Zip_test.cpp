@@ -482,9 +482,9 @@ TEST_F(ZipTest, EngineReportsEveryStepAndStopsWhenAsked) {
   WriteFile(archive, kEmptyArchive);
   const std::string pattern = dir / "in/*.*";
   auto run = [&](TEngineCaller& caller) {
-    ZipSpecEntry spec{};
-    spec.Pattern = pattern.c_str();
-    spec.RootFolder = "";
+    ZipSpecEntry entry{};
+    entry.Pattern = pattern.c_str();
+    entry.RootFolder = "";
     ZipRunParams params{};
     params.Caller = &caller;
     params.Version = ZIPDLL_INTERFACE_VERSION;
@@ -495,7 +495,7 @@ TEST_F(ZipTest, EngineReportsEveryStepAndStopsWhenAsked) {
     params.PatternCount = 1;
     params.ArchiveName = archive.c_str();
     params.TempFolder = temp.c_str();
-    params.Patterns = &spec;
+    params.Patterns = &entry;
     params.Seal = ZIPDLL_SEAL;
     return exec(&params);
   };

@@ -195,13 +195,13 @@ std::int32_t AddFiles(const ZipRunParams& params, TRun& run) {
 
   std::vector<TFileToAdd> candidates;
   for (std::int32_t k = 0; k < params.PatternCount; ++k) {
-    const ZipSpecEntry& spec = params.Patterns[k];
-    if (!spec.Pattern || !*spec.Pattern) continue;
-    const std::string pattern = spec.Pattern;
+    const ZipSpecEntry& entry = params.Patterns[k];
+    if (!entry.Pattern || !*entry.Pattern) continue;
+    const std::string pattern = entry.Pattern;
     std::string folder = platform::ExtractFileDir(pattern);
     if (folder.empty() && (pattern[0] == '\\' || pattern[0] == '/')) folder = std::string(1, '/');
     CollectFiles(folder, platform::ExtractFileName(pattern), StoredFolder(folder), keepFolders,
-                 spec.Recurse != 0 || params.Recurse != 0, candidates);
+                 entry.Recurse != 0 || params.Recurse != 0, candidates);
   }
 
   std::vector<TFileToAdd> files;
