@@ -22,14 +22,12 @@ TPortalRun MakeRun(testsupport::TFtpServerOptions portal = {.User = "portail@ftp
 // Python's view of an archive: "test <first bad entry or None>", then each
 // entry's name and bytes in hex, in archive order.
 Lines ArchiveView(const std::string& archive) {
-  const auto r = testsupport::RunProcess(
-      "/usr/bin/python3",
-      {"-c",
-       "import sys, zipfile\n"
-       "with zipfile.ZipFile(sys.argv[1]) as z:\n"
-       "    print('test', z.testzip())\n"
-       "    for i in z.infolist(): print(i.filename, z.read(i).hex())\n",
-       archive});
+  const auto r = testsupport::RunPython(
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1]) as z:\n"
+      "    print('test', z.testzip())\n"
+      "    for i in z.infolist(): print(i.filename, z.read(i).hex())\n",
+      {archive});
   EXPECT_EQ(r.ExitStatus, 0) << r.Err;
   Lines lines;
   std::size_t start = 0;

@@ -25,7 +25,7 @@ for a in root.findall('ANNONCE'):
     print(a.findtext('REFERENCE'), len(a.findall('PHOTOS')), [p.text for p in a.findall('PHOTOS/PHOTO')])
 print(root.find('ANNONCE').findtext('COMMENTAIRE'))
 )";
-  return testsupport::RunProcess("/usr/bin/python3", {"-c", kScript, archive, feed});
+  return testsupport::RunPython(kScript, {archive, feed});
 }
 
 // The log's messages, without their date and time.

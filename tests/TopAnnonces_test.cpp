@@ -34,9 +34,7 @@ print("lookups", [t for t in ("LiensImagesS", "LiensEquipementsS", "Aliases", "D
 )";
 
 std::string Python(const std::string& script, const std::vector<std::string>& arguments) {
-  std::vector<std::string> args{"-c", script};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  const auto r = testsupport::RunProcess("/usr/bin/python3", args, {{"PYTHONIOENCODING", "utf-8"}});
+  const auto r = testsupport::RunPython(script, arguments);
   EXPECT_EQ(r.ExitStatus, 0) << r.Err;
   return r.Out;
 }

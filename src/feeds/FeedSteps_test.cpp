@@ -1,23 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "feeds/FeedSteps.h"
-#include "support/RecordingWindow.h"
-#include "support/TestSupport.h"
+#include "support/RunFixture.h"
 
 namespace {
-struct StepsFixture : ::testing::Test {
-  testsupport::TTempDir windir;
-  testsupport::TRecordingWindow window;
-  shell::TRunControl run{window, {}, "/nowhere/annoncia"};
+struct StepsFixture : testsupport::TRunFixture {
   xmldoc::IXMLCursorPtr doc = xmldoc::TXMLCursor::Create();
   void SetUp() override {
-    setenv("WINDIR", windir.Path().c_str(), 1);
-    testsupport::MakeDirs(windir / "TEMP");
-    run.CurrentOption = "PARUVENDU";
+    StartRun("PARUVENDU");
     run.URLImages = "http://photos.example/vo";
     run.PathImages = windir / "photos";
     run.TestFTPClicheo = false;
-    testsupport::WriteFile(windir / "TEMP/ZuroviRazeviPARUVENDU.log", "");
   }
   std::string Links(const std::vector<std::pair<std::string, std::string>>& links) {
     std::string xml = "<LiensImagesS>";

@@ -4,8 +4,7 @@
 
 #include "feeds/SitAutoProFeed.h"
 #include "platform/Clock.h"
-#include "support/RecordingWindow.h"
-#include "support/TestSupport.h"
+#include "support/RunFixture.h"
 
 using feeds::TSitAutoProLists;
 
@@ -160,18 +159,12 @@ TEST(SitAutoProTextRules, ClientCodeIsEscapedForItsAttribute) {
 
 // The document work of a run, on a loaded export, with the photo check off.
 namespace {
-struct RewriteFixture : ::testing::Test {
-  testsupport::TTempDir windir;
-  testsupport::TRecordingWindow window;
-  shell::TRunControl run{window, {}, "/nowhere/annoncia"};
+struct RewriteFixture : testsupport::TRunFixture {
   xmldoc::IXMLCursorPtr doc = xmldoc::TXMLCursor::Create();
   void SetUp() override {
-    setenv("WINDIR", windir.Path().c_str(), 1);
-    testsupport::MakeDirs(windir / "TEMP/Annoncia");
-    run.CurrentOption = "SITAUTOPRO";
+    StartRun("SITAUTOPRO");
     run.URLImages = "http://photos.example/vo";
     run.PathImages = windir / "photos";
-    testsupport::WriteFile(windir / "TEMP/ZuroviRazeviSITAUTOPRO.log", "");
   }
   std::string Rewrite(const std::string& body) {
     doc->LoadXML("<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><document>" + body + "</document>");

@@ -4,8 +4,7 @@
 
 #include "feeds/FeedSteps.h"
 #include "feeds/TopAnnoncesFeed.h"
-#include "support/RecordingWindow.h"
-#include "support/TestSupport.h"
+#include "support/RunFixture.h"
 
 using namespace feeds;
 using namespace feeds::topannonces;
@@ -123,16 +122,10 @@ TEST(TopAnnoncesReplacements, AVehicleWithoutModelVersionKeepsItsOwnFieldsOnly) 
 }
 
 namespace {
-struct TopAnnoncesRun : ::testing::Test {
-  testsupport::TTempDir windir;
-  testsupport::TRecordingWindow window;
-  shell::TRunControl run{window, {}, "/nowhere/annoncia"};
+struct TopAnnoncesRun : testsupport::TRunFixture {
   void SetUp() override {
-    setenv("WINDIR", windir.Path().c_str(), 1);
-    testsupport::MakeDirs(windir / "TEMP/Annoncia");
-    run.CurrentOption = "TOPANNONCES";
+    StartRun("TOPANNONCES");
     run.Settings = std::make_unique<shell::TSettingsFile>(windir / "none.ini");
-    testsupport::WriteFile(windir / "TEMP/ZuroviRazeviTOPANNONCES.log", "");
   }
 };
 }  // namespace

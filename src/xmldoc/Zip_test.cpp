@@ -65,9 +65,9 @@ with zipfile.ZipFile(archive) as z:
 
 std::vector<std::string> PythonView(const std::string& archive, const std::string& folder,
                                     const std::string& password = "") {
-  std::vector<std::string> args{"-c", kPythonReader, archive, folder};
+  std::vector<std::string> args{archive, folder};
   if (!password.empty()) args.push_back(password);
-  const auto r = testsupport::RunProcess("/usr/bin/python3", args, {{"PYTHONIOENCODING", "utf-8"}});
+  const auto r = testsupport::RunPython(kPythonReader, args);
   EXPECT_EQ(r.ExitStatus, 0) << r.Err;
   std::vector<std::string> lines;
   std::size_t start = 0;

@@ -105,6 +105,12 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   return result;
 }
 
+TProcessResult RunPython(const std::string& script, const std::vector<std::string>& arguments) {
+  std::vector<std::string> args{"-c", script};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  return RunProcess("/usr/bin/python3", args, {{"PYTHONIOENCODING", "utf-8"}});
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);

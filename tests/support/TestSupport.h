@@ -37,6 +37,10 @@ struct TProcessResult {
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                           const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
 
+// Runs a Python script (the independent reader of archives and feeds) with
+// /usr/bin/python3 and UTF-8 output.
+TProcessResult RunPython(const std::string& script, const std::vector<std::string>& arguments);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
