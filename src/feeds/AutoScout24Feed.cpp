@@ -12,7 +12,6 @@
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
 #include "transfer/AutoScout24Photos.h"
-#include "transfer/FeedUpload.h"
 #include "xmldoc/XMLUtils.h"
 
 namespace feeds {
@@ -282,9 +281,7 @@ void BuildAutoScout24Feed(shell::TRunControl& run) {
   shell::LogLine(run, "Début Transfert : " + archive);
   shell::LogLine(run, "");
   LogPhotosUpdated(run);
-  const std::string outcome = transfer::UploadFeedFile(run, archive);
-  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + platform::ExtractFileName(archive) +
-                          " - " + std::to_string(run.VehicleCount) + " VO");
+  SendArchive(run, archive);
   run.RunFinished = true;
 }
 

@@ -2,7 +2,9 @@
 
 #include "feeds/DataExport.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "shell/ActivityLog.h"
+#include "transfer/FeedUpload.h"
 #include "transfer/PhotoSync.h"
 #include "xmldoc/Zip.h"
 
@@ -68,6 +70,20 @@ void LogPhotosUpdated(shell::TRunControl& run) {
   if (run.PhotosUpdatedCount != 0) {
     shell::LogLine(run, "Nb Images Mises à jour : " + std::to_string(run.PhotosUpdatedCount) + " photos --- ");
   }
+}
+
+void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const std::string& feedPath) {
+  if (run.PhotosUpdatedCount == 0) shell::LogLine(run, "");
+  PackArchive(run, archivePath, feedPath);
+  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
+  shell::LogLine(run, "");
+  LogPhotosUpdated(run);
+}
+
+void SendArchive(shell::TRunControl& run, const std::string& archivePath) {
+  const std::string outcome = transfer::UploadFeedFile(run, archivePath);
+  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + platform::ExtractFileName(archivePath) +
+                          " - " + std::to_string(run.VehicleCount) + " VO");
 }
 
 }  // namespace feeds

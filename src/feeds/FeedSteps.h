@@ -36,4 +36,15 @@ void PackArchive(shell::TRunControl& run, const std::string& archivePath, const 
 // photos were sent.
 void LogPhotosUpdated(shell::TRunControl& run);
 
+// The packing steps of the portals that send one feed file in an archive: a
+// log restart when no photo was sent, the archive, the memo-only line
+// "Fichier " + archive + " créé", the log restart before the summary, and the
+// photo count line.
+void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const std::string& feedPath);
+
+// Sends the archive to the portal and logs the outcome + "Fichier VO
+// actualisé transmis sur site FTP : " + the archive's name + " - " +
+// VehicleCount + " VO".
+void SendArchive(shell::TRunControl& run, const std::string& archivePath);
+
 }  // namespace feeds

@@ -6,9 +6,7 @@
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/Paths.h"
 #include "shell/ActivityLog.h"
-#include "transfer/FeedUpload.h"
 #include "xmldoc/XMLUtils.h"
 
 namespace feeds {
@@ -103,16 +101,8 @@ void BuildLeBonCoinInfoPressFeed(shell::TRunControl& run, const std::string& por
   shell::LogLine(run, "Avant Enregistrement");
   document->Save(feedPath);
 
-  if (run.PhotosUpdatedCount == 0) shell::LogLine(run, "");
-  PackArchive(run, archivePath, feedPath);
-  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
-  shell::LogLine(run, "");
-  LogPhotosUpdated(run);
-  if (!run.Window.FieldText(shell::TConnectionField::paramUser).empty()) {
-    const std::string outcome = transfer::UploadFeedFile(run, archivePath);
-    shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " +
-                            platform::ExtractFileName(archivePath) + " - " + std::to_string(run.VehicleCount) + " VO");
-  }
+  PackFeedFile(run, archivePath, feedPath);
+  if (!run.Window.FieldText(shell::TConnectionField::paramUser).empty()) SendArchive(run, archivePath);
   run.RunFinished = true;
 }
 

@@ -9,9 +9,7 @@
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/Paths.h"
 #include "shell/ActivityLog.h"
-#include "transfer/FeedUpload.h"
 
 namespace feeds {
 namespace {
@@ -286,15 +284,8 @@ void BuildSitAutoProFeed(shell::TRunControl& run) {
   doc->Save(DailyCopyPath());
 
   const std::string archivePath = workFolder + "\\" + fileResultZip;
-  if (run.PhotosUpdatedCount == 0) shell::LogLine(run, "");
-  PackArchive(run, archivePath, feedPath);
-  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
-  shell::LogLine(run, "");
-  LogPhotosUpdated(run);
-
-  const std::string outcome = transfer::UploadFeedFile(run, archivePath);
-  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + platform::ExtractFileName(archivePath) +
-                          " - " + std::to_string(run.VehicleCount) + " VO");
+  PackFeedFile(run, archivePath, feedPath);
+  SendArchive(run, archivePath);
   run.RunFinished = true;
 }
 

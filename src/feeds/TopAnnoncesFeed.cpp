@@ -8,9 +8,7 @@
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/Paths.h"
 #include "shell/ActivityLog.h"
-#include "transfer/FeedUpload.h"
 #include "xmldoc/XMLUtils.h"
 
 namespace feeds {
@@ -204,14 +202,8 @@ void BuildTopAnnoncesFeed(shell::TRunControl& run) {
   document->Save(feedPath);
   document->Save(WorkingCopyPath());
 
-  if (run.PhotosUpdatedCount == 0) shell::LogLine(run, "");
-  PackArchive(run, archivePath, feedPath);
-  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
-  shell::LogLine(run, "");
-  LogPhotosUpdated(run);
-  const std::string outcome = transfer::UploadFeedFile(run, archivePath);
-  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " +
-                          platform::ExtractFileName(archivePath) + " - " + std::to_string(run.VehicleCount) + " VO");
+  PackFeedFile(run, archivePath, feedPath);
+  SendArchive(run, archivePath);
   run.RunFinished = true;
 }
 
