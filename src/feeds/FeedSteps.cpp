@@ -1,5 +1,7 @@
 #include "feeds/FeedSteps.h"
 
+#include <array>
+
 #include "feeds/DataExport.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -11,7 +13,31 @@
 namespace feeds {
 namespace {
 constexpr int kPhotoSlots = 6;
+
+std::string SlotName(const std::string& slotPrefix, int slot) { return slotPrefix + std::to_string(slot); }
+
+// Whether the element children hold the six slots once each, in order, with
+// nothing between them.
+bool PhotoSlotsGrouped(const xmldoc::IXMLCursor& vehicle, const std::string& slotPrefix) {
+  int next = 1;  // the slot expected next
+  bool inGroup = false;
+  for (auto child = vehicle.Select("*"); !child->Eof(); child->Next()) {
+    const std::string name = child->NodeName();
+    if (name.empty() || name[0] == '#') continue;  // text, comments
+    const std::size_t n = slotPrefix.size();
+    const bool isSlot = name.size() == n + 1 && name.compare(0, n, slotPrefix) == 0 && name[n] >= '1' && name[n] <= '6';
+    if (isSlot) {
+      if (name[n] - '0' != next) return false;
+      ++next;
+      inGroup = true;
+    } else if (inGroup && next <= kPhotoSlots) {
+      return false;
+    }
+  }
+  return next == kPhotoSlots + 1;
 }
+
+}  // namespace
 
 void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, const std::string& keyField,
                   const std::string& slotPrefix) {
@@ -34,12 +60,22 @@ void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, c
   }
 }
 
-void EnsurePhotoSlots(const xmldoc::IXMLCursor& document, const std::string& slotPrefix) {
-  for (auto vehicle = document.Select("/document/DataVOS/DataVO"); !vehicle->Eof(); vehicle->Next()) {
-    for (int slot = 1; slot <= kPhotoSlots; ++slot) {
-      const std::string name = slotPrefix + std::to_string(slot);
-      if (vehicle->Select(name)->Eof()) vehicle->AppendChild(name, "");
-    }
+void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotPrefix) {
+  if (PhotoSlotsGrouped(vehicle, slotPrefix)) return;
+  std::array<std::string, kPhotoSlots> values;
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) values[slot - 1] = vehicle.GetValue(SlotName(slotPrefix, slot));
+  std::string anySlot;
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) anySlot += (slot > 1 ? "|" : "") + SlotName(slotPrefix, slot);
+  auto old = vehicle.Select(anySlot);
+  if (old->Eof()) {
+    auto parent = vehicle.Select(".");
+    for (int slot = 1; slot <= kPhotoSlots; ++slot) parent->AppendChild(SlotName(slotPrefix, slot), values[slot - 1]);
+    return;
+  }
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) old->InsertBefore(SlotName(slotPrefix, slot), values[slot - 1]);
+  while (old->Count() > 0) {
+    old->First();
+    old->Delete();
   }
 }
 

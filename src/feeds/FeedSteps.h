@@ -19,10 +19,13 @@ namespace feeds {
 void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, const std::string& keyField,
                   const std::string& slotPrefix);
 
-// Gives every vehicle the six slots slotPrefix + "1" .. "6", creating the
-// missing ones empty at the end of the vehicle, so that the text rules that
-// work on slot tags always meet all six.
-void EnsurePhotoSlots(const xmldoc::IXMLCursor& document, const std::string& slotPrefix);
+// Makes the vehicle hold slotPrefix + "1" .. "6" once each, side by side and
+// in order, so that the text rules that turn the slot tags into one photo list
+// always meet all six together. A vehicle already shaped so is left
+// untouched; otherwise the six are rebuilt (with the text of the first
+// element of each name, missing ones empty) where the first slot stood, or at
+// the end when there was none.
+void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotPrefix);
 
 // Deletes LiensImagesS, LiensEquipementsS and Aliases (the first of each,
 // when present), with their log lines.

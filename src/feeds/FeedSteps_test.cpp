@@ -48,14 +48,17 @@ TEST_F(StepsFixture, PhotoPassFillsFreeSlotsInLinkOrder) {
   EXPECT_EQ(doc->XML().find("evil"), doc->XML().rfind("evil"));  // only in its own link row
 }
 
-TEST_F(StepsFixture, EnsurePhotoSlotsCreatesOnlyMissingOnes) {
-  doc->LoadXML("<document><DataVOS><DataVO><NOMPHOTO2>p</NOMPHOTO2></DataVO><DataVO></DataVO></DataVOS></document>");
-  feeds::EnsurePhotoSlots(*doc, "NOMPHOTO");
-  EXPECT_NE(doc->XML().find("<DataVO><NOMPHOTO2>p</NOMPHOTO2><NOMPHOTO1></NOMPHOTO1><NOMPHOTO3></NOMPHOTO3>"
-                            "<NOMPHOTO4></NOMPHOTO4><NOMPHOTO5></NOMPHOTO5><NOMPHOTO6></NOMPHOTO6></DataVO>"
-                            "<DataVO><NOMPHOTO1></NOMPHOTO1>"),
-            std::string::npos)
-      << doc->XML();
+TEST_F(StepsFixture, GroupPhotoSlotsPutsTheSixTogetherWhereTheFirstStood) {
+  doc->LoadXML("<document><DataVOS><DataVO><x>1</x><photo2>p</photo2><y>2</y><photo1>q</photo1></DataVO>"
+               "<DataVO><z>3</z></DataVO></DataVOS></document>");
+  for (auto vehicle = doc->Select("/document/DataVOS/DataVO"); !vehicle->Eof(); vehicle->Next()) {
+    feeds::GroupPhotoSlots(*vehicle, "photo");
+  }
+  EXPECT_EQ(doc->XML(),
+            "<document><DataVOS><DataVO><x>1</x><photo1>q</photo1><photo2>p</photo2><photo3></photo3><photo4></photo4>"
+            "<photo5></photo5><photo6></photo6><y>2</y></DataVO>"
+            "<DataVO><z>3</z><photo1></photo1><photo2></photo2><photo3></photo3><photo4></photo4><photo5></photo5>"
+            "<photo6></photo6></DataVO></DataVOS></document>\n");
 }
 
 TEST_F(StepsFixture, RemovesLookupSectionsThatArePresent) {

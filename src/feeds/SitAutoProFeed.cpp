@@ -88,26 +88,6 @@ std::string Climate(const std::string& interior) {
   return {};
 }
 
-// Whether the element children hold the six slots once each, in order, with
-// nothing between them.
-bool PhotoSlotsGrouped(const xmldoc::IXMLCursor& vehicle) {
-  int next = 1;  // the slot expected next
-  bool inGroup = false;
-  for (auto child = vehicle.Select("*"); !child->Eof(); child->Next()) {
-    const std::string name = child->NodeName();
-    if (name.empty() || name[0] == '#') continue;  // text, comments
-    const bool isSlot = name.size() == 9 && name.compare(0, 8, kSlotPrefix) == 0 && name[8] >= '1' && name[8] <= '6';
-    if (isSlot) {
-      if (name[8] - '0' != next) return false;
-      ++next;
-      inGroup = true;
-    } else if (inGroup && next <= kPhotoSlots) {
-      return false;
-    }
-  }
-  return next == kPhotoSlots + 1;
-}
-
 }  // namespace
 
 std::string CategoryCodeFromBodyType(const std::string& bodyType) {
@@ -171,22 +151,6 @@ std::vector<std::pair<std::string, std::string>> SitAutoProEquipment(const TSitA
   return elements;
 }
 
-void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle) {
-  if (PhotoSlotsGrouped(vehicle)) return;
-  std::array<std::string, kPhotoSlots> values;
-  for (int slot = 1; slot <= kPhotoSlots; ++slot) values[slot - 1] = vehicle.GetValue(SlotName(slot));
-  auto old = vehicle.Select("NOMPHOTO1|NOMPHOTO2|NOMPHOTO3|NOMPHOTO4|NOMPHOTO5|NOMPHOTO6");
-  if (old->Eof()) {
-    auto parent = vehicle.Select(".");
-    for (int slot = 1; slot <= kPhotoSlots; ++slot) parent->AppendChild(SlotName(slot), values[slot - 1]);
-    return;
-  }
-  for (int slot = 1; slot <= kPhotoSlots; ++slot) old->InsertBefore(SlotName(slot), values[slot - 1]);
-  while (old->Count() > 0) {
-    old->First();
-    old->Delete();
-  }
-}
 
 std::string ApplyPhotoRules(const std::string& text) {
   std::string t = text;
@@ -225,7 +189,7 @@ std::string RewriteSitAutoProExport(shell::TRunControl& run, xmldoc::IXMLCursor&
     const std::string model = vehicle->GetValue("MODELE");
     vehicle->SetValue("VERSION", StripMakeFromModel(vehicle->GetValue("VERSION"), model));
     for (const auto& [element, value] : SitAutoProEquipment(lists)) vehicle->SetValue(element, value);
-    GroupPhotoSlots(*vehicle);
+    GroupPhotoSlots(*vehicle, kSlotPrefix);
   }
 
   std::string clientCode = "XXXXXX";

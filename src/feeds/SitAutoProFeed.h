@@ -40,13 +40,6 @@ struct TSitAutoProLists {
 // The 28 equipment elements of a vehicle, name and value, in feed order.
 std::vector<std::pair<std::string, std::string>> SitAutoProEquipment(const TSitAutoProLists& lists);
 
-// Makes the vehicle hold NOMPHOTO1 .. NOMPHOTO6 once each, side by side and
-// in order, so the photo rules always give one balanced PHOTOS. Vehicles
-// already shaped so are left untouched; otherwise the six are rebuilt (with
-// the text of the first element of each name) where the first slot stood,
-// or at the end when there was none.
-void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle);
-
 // The photo rules: six slots become PHOTOS with one PHOTO per filled slot.
 std::string ApplyPhotoRules(const std::string& text);
 // The layout rules: the CLIENT root carrying clientCode (escaped for the

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "feeds/FeedSteps.h"
 #include "feeds/SitAutoProFeed.h"
 #include "platform/Clock.h"
 #include "support/RunFixture.h"
@@ -106,7 +107,7 @@ TEST(SitAutoProPhotoSlots, SlotsEndSideBySideInOrder) {
   for (const Case& c : cases) {
     auto doc = xmldoc::TXMLCursor::Create();
     doc->LoadXML("<document><DataVOS><DataVO>" + c.vehicle + "</DataVO></DataVOS></document>");
-    feeds::GroupPhotoSlots(*doc->Select("/document/DataVOS/DataVO"));
+    feeds::GroupPhotoSlots(*doc->Select("/document/DataVOS/DataVO"), "NOMPHOTO");
     EXPECT_EQ(doc->XML(), "<document><DataVOS><DataVO>" + c.expected + "</DataVO></DataVOS></document>\n") << c.name;
   }
 }

@@ -182,8 +182,10 @@ void BuildTopAnnoncesFeed(shell::TRunControl& run) {
 
   RunVehiclePass(run, *document);
   RunPhotoPass(run, *document, "reference", "NOMPHOTO");
-  // Every vehicle gets its six slots, so that liste_photos always closes.
-  EnsurePhotoSlots(*document, "NOMPHOTO");
+  // Every vehicle gets its six slots together, so that liste_photos always closes.
+  for (auto vehicle = document->Select("/document/DataVOS/DataVO"); !vehicle->Eof(); vehicle->Next()) {
+    GroupPhotoSlots(*vehicle, "NOMPHOTO");
+  }
   const std::string workingCopy = WorkingCopyPath();
   document->Save(workingCopy);
 

@@ -95,7 +95,9 @@ TEST(TopAnnoncesReplacements, PhotoSlotsBecomeAClosedListEvenWhenSlotsWereMissin
                "<DataVO><Carrosserie>Break</Carrosserie><NOMPHOTO1>a.jpg</NOMPHOTO1><NOMPHOTO2>b.jpg</NOMPHOTO2>"
                "<NOMPHOTO3></NOMPHOTO3></DataVO>"
                "<DataVO><CARROSSERIE>x</CARROSSERIE></DataVO></DataVOS></document>");
-  EnsurePhotoSlots(*doc, "NOMPHOTO");
+  for (auto vehicle = doc->Select("/document/DataVOS/DataVO"); !vehicle->Eof(); vehicle->Next()) {
+    GroupPhotoSlots(*vehicle, "NOMPHOTO");
+  }
   const std::string text = ApplyFirstReplacements(doc->XML());
   EXPECT_NE(text.find("<DataVO><carrosserie>Break</carrosserie>"
                       "<liste_photos><photo>a.jpg</photo><photo>b.jpg</photo></liste_photos></DataVO>"),
