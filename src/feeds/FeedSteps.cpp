@@ -79,6 +79,13 @@ void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotP
   }
 }
 
+void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, const std::string& text) {
+  shell::LogLine(run, "Result : " + text);
+  shell::LogLine(run, "Après Remplacements");
+  document.LoadXML(text);
+  shell::LogLine(run, "Avant Enregistrement");
+}
+
 void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& document) {
   struct Section { const char* path; const char* line; };
   static constexpr Section kSections[] = {

@@ -27,6 +27,10 @@ void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, c
 // the end when there was none.
 void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotPrefix);
 
+// Logs "Result : " + the rewritten document text and "Après Remplacements",
+// loads the text into the document and logs "Avant Enregistrement".
+void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, const std::string& text);
+
 // Deletes LiensImagesS, LiensEquipementsS and Aliases (the first of each,
 // when present), with their log lines.
 void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& document);

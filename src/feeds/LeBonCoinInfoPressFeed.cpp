@@ -95,10 +95,7 @@ void BuildLeBonCoinInfoPressFeed(shell::TRunControl& run, const std::string& por
   document->LoadXML(text);
   document->Save(feedPath);
   text = ApplyReplacements(text);
-  shell::LogLine(run, "Result : " + text);
-  shell::LogLine(run, "Après Remplacements");
-  document->LoadXML(text);
-  shell::LogLine(run, "Avant Enregistrement");
+  LoadRewrittenText(run, *document, text);
   document->Save(feedPath);
 
   PackFeedFile(run, archivePath, feedPath);

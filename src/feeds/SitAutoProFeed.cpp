@@ -238,11 +238,7 @@ void BuildSitAutoProFeed(shell::TRunControl& run) {
   run.VehicleCount = 0;
 
   const std::string text = RewriteSitAutoProExport(run, *doc);
-  shell::LogLine(run, "Result : " + text);
-  shell::LogLine(run, "Après Remplacements");
-
-  doc->LoadXML(text);
-  shell::LogLine(run, "Avant Enregistrement");
+  LoadRewrittenText(run, *doc, text);
   const std::string feedPath = workFolder + "\\" + fileResult;
   doc->Save(feedPath);
   doc->Save(DailyCopyPath());

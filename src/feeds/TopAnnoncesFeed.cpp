@@ -197,10 +197,7 @@ void BuildTopAnnoncesFeed(shell::TRunControl& run) {
   document->LoadXML(text);
   document->Save(workingCopy);
   text = ApplySecondReplacements(text);
-  shell::LogLine(run, "Result : " + text);
-  shell::LogLine(run, "Après Remplacements");
-  document->LoadXML(text);
-  shell::LogLine(run, "Avant Enregistrement");
+  LoadRewrittenText(run, *document, text);
   document->Save(feedPath);
   document->Save(WorkingCopyPath());
 
