@@ -6,6 +6,7 @@
 
 #include "support/TestSupport.h"
 #include "xmldoc/XMLCursor.h"
+#include "xmldoc/XMLCursorTesting.h"
 #include "xmldoc/XSLProc.h"
 
 using xmldoc::EXMLCursorError;
@@ -15,20 +16,8 @@ using xmldoc::TXSLProc;
 
 namespace {
 
-IXMLCursorPtr Loaded(const std::string& text) {
-  IXMLCursorPtr cursor = TXMLCursor::Create();
-  cursor->LoadXML(text);
-  return cursor;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXMLCursorError& error) {
-    return error.what();
-  }
-  return {};
-}
+const auto Loaded = xmldoc::testing::LoadedCursor;
+const auto ErrorOf = xmldoc::testing::CursorErrorOf;
 
 // Names of the nodes of a selection, whatever the position.
 std::vector<std::string> Names(const IXMLCursorPtr& cursor) {

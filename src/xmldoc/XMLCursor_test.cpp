@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "xmldoc/XMLCursorTesting.h"
 
 using testsupport::TTempDir;
 using xmldoc::EXMLCursorError;
@@ -28,21 +29,9 @@ const char* const kExport =
     "  <Aliases/>\n"
     "</document>\n";
 
-IXMLCursorPtr Loaded(const std::string& text = kExport) {
-  IXMLCursorPtr cursor = TXMLCursor::Create();
-  cursor->LoadXML(text);
-  return cursor;
-}
+IXMLCursorPtr Loaded(const std::string& text = kExport) { return xmldoc::testing::LoadedCursor(text); }
 
-// The message of the cursor error that action raises ("" when none).
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXMLCursorError& error) {
-    return error.what();
-  }
-  return {};
-}
+const auto ErrorOf = xmldoc::testing::CursorErrorOf;
 
 std::vector<std::string> Walk(const IXMLCursorPtr& cursor, const std::string& name) {
   std::vector<std::string> values;
