@@ -5,6 +5,8 @@ It links the photos examples/make-paruvendu-example.py wrote; one link names a
 photo that is missing, so the run shows its problem lines."""
 import os
 
+from sample_export import esc, export_bytes, lookup_sections
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 # id, make, model, version, gearbox, body, colour, energy, month, year, km, price, doors, seats, power,
 # warranty, VIN, plate, interior, exterior, safety, photos linked
@@ -56,8 +58,6 @@ fields = ("idNVO", "IMarque", "IModele", "IVersion", "TypeBoiteVitesse", "TypeCa
           "NChassis", "Immatriculation", "InfoEquiInterieur", "InfoEquiExterieur", "InfoEquiSecurite")
 
 
-def esc(s):
-    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 
 out = ['<?xml version="1.0" encoding="ISO-8859-15"?>', "<document>",
@@ -70,15 +70,6 @@ for v in vehicles:
     out.append("    </DataVO>")
     links += [(v[0], f"{v[0]}_{k}") for k in range(1, v[-1] + 1)]
 out.append("  </DataVOS>")
-out.append('  <LiensImagesS EOF="False" RecordName="LiensImages">')
-for vid, name in links:
-    out.append(f"    <LiensImages><idNVO>{vid}</idNVO><NomImage>{name}</NomImage></LiensImages>")
-out.append("  </LiensImagesS>")
-out.append('  <LiensEquipementsS EOF="False" RecordName="LiensEquipements">')
-for code, label in labels:
-    out.append(f"    <LiensEquipements><AbbrEquip>{code}</AbbrEquip><LibelleEquipement>{esc(label)}</LibelleEquipement></LiensEquipements>")
-out.append("  </LiensEquipementsS>")
-out.append("  <Aliases><Alias Nom=\"VO\">Véhicules d'occasion</Alias></Aliases>")
-out.append("</document>")
+out += lookup_sections(links, labels)
 with open(os.path.join(HERE, "Windows/TEMP/Annoncia/ExpDatasAutoScout24.xml"), "wb") as f:
-    f.write(("\r\n".join(out) + "\r\n").encode("iso-8859-15"))
+    f.write(export_bytes(out))

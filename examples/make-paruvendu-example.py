@@ -2,6 +2,8 @@
 """Writes the ParuVendu sample data export and its photos (run once; the output is committed)."""
 import os
 
+from sample_export import esc, export_bytes, lookup_sections
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 vehicles = [
     # id, make, model, price, year, km, energy, colour, interior, exterior, safety, extra, links, prefilled NomPhoto2
@@ -27,8 +29,6 @@ labels = [
     ("1MAIN", "Première main"),
 ]
 
-def esc(s):
-    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 out = ['<?xml version="1.0" encoding="ISO-8859-15"?>', "<document>",
        '  <DataVOS EOF="False" BOF="False" RecordName="DataVO">']
@@ -47,19 +47,9 @@ for (vid, make, model, price, year, km, energy, colour, inte, exte, secu, extra,
     for k in range(1, nlinks + 1):
         links.append((vid, f"{vid}_{k}"))
 out.append("  </DataVOS>")
-out.append('  <LiensImagesS EOF="False" RecordName="LiensImages">')
-for vid, name in links:
-    out.append(f"    <LiensImages><idNVO>{vid}</idNVO><NomImage>{name}</NomImage></LiensImages>")
-out.append("  </LiensImagesS>")
-out.append('  <LiensEquipementsS EOF="False" RecordName="LiensEquipements">')
-for code, label in labels:
-    out.append(f"    <LiensEquipements><AbbrEquip>{code}</AbbrEquip><LibelleEquipement>{esc(label)}</LibelleEquipement></LiensEquipements>")
-out.append("  </LiensEquipementsS>")
-out.append("  <Aliases><Alias Nom=\"VO\">Véhicules d'occasion</Alias></Aliases>")
-out.append("</document>")
-text = "\r\n".join(out) + "\r\n"
+out += lookup_sections(links, labels)
 with open(os.path.join(HERE, "Windows/TEMP/Annoncia/ExpDatasParuVendu.xml"), "wb") as f:
-    f.write(text.encode("iso-8859-15"))
+    f.write(export_bytes(out))
 
 # Photos and thumbnails: tiny stand-ins with JPEG start and end markers. One
 # photo of vehicle 1002 has no thumbnail, one has no photo at all, so the run

@@ -4,6 +4,8 @@
 The photos are the ParuVendu sample's (examples/photos), linked by the same names."""
 import os
 
+from sample_export import esc, export_bytes, lookup_sections
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 dealer = [
     ("CODECLIENT", "SA123456"), ("RAISONSOCIALE", "Garage de l'Étang SARL"), ("ADRESSE", "12 rue des Écoles"),
@@ -49,8 +51,6 @@ labels = [
     ("JANTALL", "Jantes alliage"), ("ABS", "Freins ABS"), ("ESP", "Contrôle de trajectoire ESP"),
 ]
 
-def esc(s):
-    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 out = ['<?xml version="1.0" encoding="ISO-8859-15"?>', "<document>",
        '  <COORDONNEESS EOF="False" BOF="False" RecordName="COORDONNEES">', "    <COORDONNEES>"]
@@ -73,16 +73,6 @@ for (ref, make, model, version, body, energy, price, year, km, colour, warranty,
     for k in range(1, nlinks + 1):
         links.append((ref, f"{ref}_{k}"))
 out.append("  </DataVOS>")
-out.append('  <LiensImagesS EOF="False" RecordName="LiensImages">')
-for ref, name in links:
-    out.append(f"    <LiensImages><idNVO>{ref}</idNVO><NomImage>{name}</NomImage></LiensImages>")
-out.append("  </LiensImagesS>")
-out.append('  <LiensEquipementsS EOF="False" RecordName="LiensEquipements">')
-for code, label in labels:
-    out.append(f"    <LiensEquipements><AbbrEquip>{code}</AbbrEquip><LibelleEquipement>{esc(label)}</LibelleEquipement></LiensEquipements>")
-out.append("  </LiensEquipementsS>")
-out.append("  <Aliases><Alias Nom=\"VO\">Véhicules d'occasion</Alias></Aliases>")
-out.append("</document>")
-text = "\r\n".join(out) + "\r\n"
+out += lookup_sections(links, labels)
 with open(os.path.join(HERE, "Windows/TEMP/Annoncia/ExpDatasSitAutoPro.xml"), "wb") as f:
-    f.write(text.encode("iso-8859-15"))
+    f.write(export_bytes(out))

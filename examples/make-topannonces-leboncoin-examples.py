@@ -3,6 +3,8 @@
 the output is committed). The photos are those of examples/photos."""
 import os
 
+from sample_export import esc, export_bytes, lookup_sections
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 PHOTOS = sorted(f[:-4] for f in os.listdir(os.path.join(HERE, "photos")) if f.endswith(".jpg") and not f.endswith("m.jpg"))
 
@@ -57,8 +59,6 @@ labels = [
 ]
 
 
-def esc(s):
-    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 
 def links_of(vid):
@@ -74,19 +74,8 @@ def document(rows, fields):
             out.append(f"      <{name}>{esc(str(value))}</{name}>")
         out.append("    </DataVO>")
     out.append("  </DataVOS>")
-    out.append('  <LiensImagesS EOF="False" RecordName="LiensImages">')
-    for v in rows:
-        for name in links_of(v[0]):
-            out.append(f"    <LiensImages><idNVO>{v[0]}</idNVO><NomImage>{name}</NomImage></LiensImages>")
-    out.append("  </LiensImagesS>")
-    out.append('  <LiensEquipementsS EOF="False" RecordName="LiensEquipements">')
-    for code, label in labels:
-        out.append(f"    <LiensEquipements><AbbrEquip>{code}</AbbrEquip>"
-                   f"<LibelleEquipement>{esc(label)}</LibelleEquipement></LiensEquipements>")
-    out.append("  </LiensEquipementsS>")
-    out.append("  <Aliases><Alias Nom=\"VO\">Véhicules d'occasion</Alias></Aliases>")
-    out.append("</document>")
-    return ("\r\n".join(out) + "\r\n").encode("iso-8859-15", "xmlcharrefreplace")
+    out += lookup_sections([(v[0], name) for v in rows for name in links_of(v[0])], labels)
+    return export_bytes(out, "xmlcharrefreplace")
 
 
 def topannonces(v):
