@@ -94,9 +94,8 @@ void SetUpApplicationLook() {
   QApplication::setFont(QFont("MS Sans Serif", 8));
 }
 
-TForm1::TForm1(shell::TFeedBuilderTable builders, std::string executablePath,
-               const std::vector<std::string>& arguments)
-    : QWidget(nullptr), run_(*this, std::move(builders), std::move(executablePath)) {
+TForm1::TForm1(shell::TPortalTable portals, std::string executablePath, const std::vector<std::string>& arguments)
+    : QWidget(nullptr), run_(*this, std::move(portals), std::move(executablePath)) {
   namespace defaults = shell::defaults;
   setObjectName("Form1");
   setWindowTitle("Form1");
@@ -119,15 +118,18 @@ TForm1::TForm1(shell::TFeedBuilderTable builders, std::string executablePath,
   LbPassword = MakeLabel(BoxServer, "LbPassword", "Mot de passe : ", 8, 104);
   Label7 = MakeLabel(BoxServer, "Label7", "Répertoire :", 8, 152);
   paramServeur = MakeEdit(BoxServer, "paramServeur", defaults::ServeurFTP, 40);
-  paramUser = MakeEdit(BoxServer, "paramUser", defaults::User("PARUVENDU"), 80);
-  paramPassword = MakeEdit(BoxServer, "paramPassword", defaults::PassWord("PARUVENDU"), 120, true);
+  // Until a run fills them, the portal fields show the first portal's account.
+  const std::vector<shell::TPortal>& portalList = run_.Portals().All();
+  const shell::TPortal* first = portalList.empty() ? nullptr : &portalList.front();
+  paramUser = MakeEdit(BoxServer, "paramUser", first ? first->DefaultUser : "", 80);
+  paramPassword = MakeEdit(BoxServer, "paramPassword", first ? first->DefaultPassWord : "", 120, true);
   paramRepert = MakeEdit(BoxServer, "paramRepert", "", 168);
 
   CBExport = new QComboBox(this);
   CBExport->setObjectName("CBExport");
   CBExport->setEditable(true);
   CBExport->setInsertPolicy(QComboBox::NoInsert);
-  CBExport->addItems({"ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin", "InfoPress"});
+  for (const shell::TPortal& portal : portalList) CBExport->addItem(Q(portal.DisplayName));
   CBExport->setCurrentIndex(-1);
   CBExport->setEditText("");
   CBExport->setGeometry(320, 208, 177, 21);

@@ -37,7 +37,7 @@ void SetUpApplicationLook();
 
 class TForm1 : public QWidget, public shell::IMainWindow {
 public:
-  TForm1(shell::TFeedBuilderTable builders, std::string executablePath, const std::vector<std::string>& arguments);
+  TForm1(shell::TPortalTable portals, std::string executablePath, const std::vector<std::string>& arguments);
   ~TForm1() override;
 
   shell::TRunControl& Run() { return run_; }

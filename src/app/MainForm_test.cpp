@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include "app/MainForm.h"
+#include "platform/Ansi.h"
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
 #include "support/Installation.h"
@@ -69,7 +70,6 @@ struct FormFixture : ::testing::Test {
     run.LoadConnectionFields();
     run.Window.SetLabel1("Connexion au serveur");
     shell::LogLine(run, "Export terminé");
-    run.RunFinished = true;
   };
 
   void SetUp() override {
@@ -81,12 +81,18 @@ struct FormFixture : ::testing::Test {
   }
 
   std::unique_ptr<app::TForm1> Make(const Lines& arguments, const std::string& exe = "") {
-    shell::TFeedBuilderTable table;
-    table.Register("PARUVENDU", [this](TRunControl& run) { paruVendu(run); });
-    table.Register("SITAUTOPRO", [this](TRunControl&) {
-      calls.push_back("SITAUTOPRO");
-      throw std::runtime_error("Fichier <ExpDatasSitAutoPro.xml>\r\nintrouvable");
-    });
+    // The window lists the portals of the table it is given, in its order.
+    const shell::TFeedBuilder nothing = [](TRunControl&) {};
+    shell::TPortalTable table;
+    table.Register({"PARUVENDU", "ParuVendu", "pv@ftp.example", "Pv20Ann0nc", [this](TRunControl& run) { paruVendu(run); }});
+    table.Register({"AUTOSCOUT24", "AutoScout24", "", "", nothing});
+    table.Register({"SITAUTOPRO", "SitAutoPro", "", "", [this](TRunControl&) {
+                      calls.push_back("SITAUTOPRO");
+                      throw std::runtime_error("Fichier <ExpDatasSitAutoPro.xml>\r\nintrouvable");
+                    }});
+    for (const char* name : {"TopAnnonces", "LeBonCoin", "InfoPress"}) {
+      table.Register({platform::UpperCaseAZ(name), name, "", "", nothing});
+    }
     auto made = std::make_unique<app::TForm1>(std::move(table), exe.empty() ? exeDir / "annoncia-gui" : exe,
                                               arguments);
     form = made.get();
@@ -202,21 +208,23 @@ TEST_F(FormFixture, UnattendedRunShowsItsLinesAndClosesOnTheThirtiethTick) {
 TEST_F(FormFixture, TimerTicksWhileTheRunProcessesMessages) {
   int ticksSeen = -1;
   paruVendu = [&](TRunControl& run) {
-    run.RunFinished = true;
+    // The form being made is the run's window; its timer is counted from here.
+    QTimer* timer = dynamic_cast<app::TForm1&>(run.Window).Timer1;
+    int ticks = 0;
+    QObject::connect(timer, &QTimer::timeout, [&ticks] { ++ticks; });
     QElapsedTimer clock;
     clock.start();
-    while (run.CloseTicks == 0 && clock.elapsed() < 5000) run.Window.ProcessMessages();
-    ticksSeen = run.CloseTicks;
+    while (ticks == 0 && clock.elapsed() < 5000) run.Window.ProcessMessages();
+    ticksSeen = ticks;
   };
   auto f = Make({"ParuVendu"});
   EXPECT_GE(ticksSeen, 1);
 }
 
 TEST_F(FormFixture, StartButtonRunsTheComboOptionOnce) {
-  paruVendu = [&](TRunControl& run) {
+  paruVendu = [&](TRunControl&) {
     calls.push_back("PARUVENDU");
     form->Button1Click();  // a click delivered while the run processes messages
-    run.RunFinished = true;
   };
   auto f = Make({});
   f->show();
@@ -294,7 +302,7 @@ TEST_F(FormFixture, ErrorOfARunShowsTheErrorBoxAndTheWindowStaysOpen) {
   ASSERT_EQ(closer.Boxes.size(), 2u);
   EXPECT_EQ(closer.Boxes[1].Icon, QMessageBox::Critical);
   EXPECT_TRUE(g->isVisible());
-  EXPECT_FALSE(g->Run().RunFinished);
+  EXPECT_FALSE(g->Run().RunFinished());
 }
 
 TEST_F(FormFixture, PackagerBoxesShowTheirTextAndReportTheAnswer) {

@@ -12,7 +12,7 @@
 namespace {
 
 std::unique_ptr<app::TForm1> MakeForm() {
-  auto form = std::make_unique<app::TForm1>(shell::TFeedBuilderTable{}, "annoncia-gui", std::vector<std::string>{});
+  auto form = std::make_unique<app::TForm1>(shell::TPortalTable{}, "annoncia-gui", std::vector<std::string>{});
   form->Timer1->stop();
   return form;
 }

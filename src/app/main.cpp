@@ -3,15 +3,15 @@
 #include <vector>
 
 #include "app/ConsoleWindow.h"
-#include "feeds/FeedBuilders.h"
+#include "feeds/Portals.h"
 #include "platform/Paths.h"
 #include "shell/UnitAnnoncia.h"
 
 int main(int argc, char** argv) {
   app::TConsoleWindow window;
-  shell::TFeedBuilderTable builders;
-  feeds::RegisterFeedBuilders(builders);
-  shell::TRunControl run(window, std::move(builders), platform::ExecutablePath());
+  shell::TPortalTable portals;
+  feeds::RegisterPortals(portals);
+  shell::TRunControl run(window, std::move(portals), platform::ExecutablePath());
   run.FormCreate(std::vector<std::string>(argv + 1, argv + argc));
   return run.ExitStatus();
 }

@@ -17,7 +17,7 @@
 #include <QTimer>
 
 #include "app/MainForm.h"
-#include "feeds/FeedBuilders.h"
+#include "feeds/Portals.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
 
@@ -46,9 +46,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(shell::kApplicationTitle);
   app::SetUpApplicationLook();
 
-  shell::TFeedBuilderTable builders;
-  feeds::RegisterFeedBuilders(builders);
-  app::TForm1 form(std::move(builders), platform::ExecutablePath(), arguments);
+  shell::TPortalTable portals;
+  feeds::RegisterPortals(portals);
+  app::TForm1 form(std::move(portals), platform::ExecutablePath(), arguments);
   form.show();
 
   const std::string screenshot = platform::GetEnvironmentVariable("ANNONCIA_GUI_SCREENSHOT");

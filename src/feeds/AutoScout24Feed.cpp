@@ -235,54 +235,45 @@ bool FolderEncloses(const std::string& folder, const std::string& other) {
   return true;
 }
 
-void BuildAutoScout24Feed(shell::TRunControl& run) {
-  const shell::TSettingsFile& settings = *run.Settings;
-  run.LoadConnectionFields();
-  const std::string windir = xmldoc::WindowsFolder();
-  const std::string stagingFolder = windir + settings.ReadString(kSection, "PathTemp", shell::defaults::PathTemp);
-  const std::string idClient = settings.ReadString(kSection, "idClient", shell::defaults::idClient);
-  run.LoadTestFTPClicheo();
+void BuildAutoScout24Feed(TFeedRun& feed) {
+  shell::TRunControl& run = feed.Run;
+  const std::string stagingFolder = xmldoc::WindowsFolder() + run.OptionSetting("PathTemp", shell::defaults::PathTemp);
+  const std::string idClient = run.OptionSetting("idClient", shell::defaults::idClient);
+  const xmldoc::IXMLCursorPtr document = OpenDataExport(feed, "AutoScout24");
 
   // The purge deletes whatever the folder holds: never the data export, the
   // log or the dealer's photos.
-  for (const std::string& kept : {WorkFolder(), run.PathImages}) {
+  for (const std::string& kept : {WorkFolder(), run.PathImages()}) {
     if (FolderEncloses(stagingFolder, kept)) {
       throw std::runtime_error("Dossier PathTemp refusé, il contient " + kept + " : " + stagingFolder);
     }
   }
   xmldoc::PurgeFolder(stagingFolder);
 
-  const xmldoc::IXMLCursorPtr document = xmldoc::TXMLCursor::Create();
-  document->Load(DataExportPath("AutoScout24"));
   const xmldoc::IXMLCursorPtr vehicle = document->Select("/document/DataVOS/DataVO");
   const TPhotoLinks photoLinks(*document);
-
-  run.PhotoLinkCount = 0;
-  run.PhotosUpdatedCount = 0;
-  run.VehicleCount = 0;
   std::string csv;
   for (; !vehicle->Eof(); vehicle->Next(), run.Window.ProcessMessages()) {
-    ++run.VehicleCount;
+    ++run.Counters.VehicleCount;
     const std::string idNVO = vehicle->GetValue("idNVO");
     std::int32_t n = 0;
     for (const std::string& photo : photoLinks.Of(idNVO)) {
-      transfer::StageAutoScout24Photo(run, stagingFolder, ++n, photo + ".jpg", idNVO);
+      transfer::StageAutoScout24Photo(feed.Transfers, stagingFolder, ++n, photo + ".jpg", idNVO);
     }
     AppendAutoScout24Line(csv, idClient, *vehicle, n >= 1);
   }
   xmldoc::WriteAnsiStringToFile(csv, stagingFolder + "\\" + idClient + ".csv");
 
-  document->Save(windir + "\\Temp\\Annoncia\\" + platform::FormatDateTime("yyyymmddhhnn", platform::Now()) + ".xml");
+  document->Save(WorkFile(platform::FormatDateTime("yyyymmddhhnn", platform::Now()) + ".xml"));
 
-  const std::string archive = windir + "\\TEMP\\Annoncia\\" + idClient + ".zip";
+  const std::string archive = WorkFile(idClient + ".zip");
   shell::LogLine(run, "Zip File : " + archive);
   PackArchive(run, archive, stagingFolder + "\\*.*");
   run.Window.AddMemoLine("Fichier " + archive + " créé");
   shell::LogLine(run, "Début Transfert : " + archive);
-  shell::LogLine(run, "");
+  shell::RestartLog(run);
   LogPhotosUpdated(run);
-  SendArchive(run, archive);
-  run.RunFinished = true;
+  SendArchive(feed, archive);
 }
 
 }  // namespace feeds

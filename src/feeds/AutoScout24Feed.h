@@ -16,12 +16,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "shell/UnitAnnoncia.h"
+#include "feeds/FeedRun.h"
 #include "xmldoc/XMLCursor.h"
 
 namespace feeds {
 
-void BuildAutoScout24Feed(shell::TRunControl& run);
+void BuildAutoScout24Feed(TFeedRun& feed);
 
 // The photo names (NomImage) of each vehicle, in document order, from the
 // export's LiensImages rows, compared by the numeric value of their idNVO as

@@ -153,12 +153,11 @@ TEST(BuildAutoScout24Feed, RefusesAStagingFolderHoldingTheWorkOrPhotoFolder) {
     testsupport::WriteFile(windir / "annoncia.ini", std::string("[AUTOSCOUT24]\r\nPathTemp=") + pathTemp + "\r\n");
     testsupport::TRecordingWindow window;
     shell::TRunControl run{window, {}, windir / "annoncia"};
-    run.CurrentOption = "AUTOSCOUT24";
-    run.PathImages = windir / "images";
-    run.Settings = std::make_unique<shell::TSettingsFile>(windir / "annoncia.ini");
-    EXPECT_THROW(BuildAutoScout24Feed(run), std::runtime_error);
+    run.BeginRun({.Option = "AUTOSCOUT24", .SettingsFile = windir / "annoncia.ini", .PathImages = windir / "images"});
+    transfer::TTransfers transfers(run);
+    feeds::TFeedRun feed{run, transfers};
+    EXPECT_THROW(BuildAutoScout24Feed(feed), std::runtime_error);
     EXPECT_TRUE(testsupport::PathExists(exportPath));
     EXPECT_TRUE(testsupport::PathExists(windir / "images/1.jpg"));
-    EXPECT_FALSE(run.RunFinished);
   }
 }

@@ -6,7 +6,9 @@ namespace feeds {
 
 std::string WorkFolder() { return xmldoc::WindowsFolder() + "\\TEMP\\Annoncia"; }
 
-std::string DataExportPath(const std::string& portal) { return WorkFolder() + "\\ExpDatas" + portal + ".xml"; }
+std::string DataExportPath(const std::string& portal) { return WorkFile("ExpDatas" + portal + ".xml"); }
+
+std::string WorkFile(const std::string& name) { return WorkFolder() + "\\" + name; }
 
 TEquipmentLabels LoadEquipmentLabels(const xmldoc::IXMLCursor& document) {
   TEquipmentLabels labels;

@@ -20,6 +20,8 @@ namespace feeds {
 std::string WorkFolder();
 // The work folder + "\ExpDatas" + portal + ".xml".
 std::string DataExportPath(const std::string& portal);
+// The work folder + "\" + name.
+std::string WorkFile(const std::string& name);
 
 // The label table of the export's LiensEquipements rows.
 TEquipmentLabels LoadEquipmentLabels(const xmldoc::IXMLCursor& document);

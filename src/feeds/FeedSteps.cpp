@@ -3,6 +3,7 @@
 #include <array>
 
 #include "feeds/DataExport.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
@@ -39,24 +40,38 @@ bool PhotoSlotsGrouped(const xmldoc::IXMLCursor& vehicle, const std::string& slo
 
 }  // namespace
 
-void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, const std::string& keyField,
+xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal) {
+  const std::string workFolder = WorkFolder();
+  if (!platform::DirectoryExists(workFolder) && !platform::CreateDir(workFolder) &&
+      !platform::DirectoryExists(workFolder)) {
+    platform::RaiseLastInOutError(workFolder);
+  }
+  feed.Run.LoadConnectionFields();
+  feed.Transfers.LoadTestFTPClicheo();
+  const xmldoc::IXMLCursorPtr document = xmldoc::TXMLCursor::Create();
+  document->Load(DataExportPath(portal));
+  return document;
+}
+
+void RunPhotoPass(TFeedRun& feed, const xmldoc::IXMLCursor& document, const std::string& keyField,
                   const std::string& slotPrefix) {
+  shell::TRunControl& run = feed.Run;
   const TVehicleIndex vehicles(document, keyField);
   auto link = document.Select("/document/LiensImagesS/LiensImages");
   shell::LogLine(run, "Après premier Select LiensImages");
   for (; !link->Eof(); link->Next(), run.Window.ProcessMessages()) {
-    ++run.PhotoLinkCount;
+    ++run.Counters.PhotoLinkCount;
     const std::string photoName = link->GetValue("NomImage");
     if (const xmldoc::IXMLCursorPtr vehicle = vehicles.Find(link->GetValue("idNVO"))) {
       for (int slot = 1; slot <= kPhotoSlots; ++slot) {
         const std::string name = slotPrefix + std::to_string(slot);
         if (vehicle->GetValue(name).empty()) {
-          vehicle->SetValue(name, run.URLImages + "/" + photoName + ".jpg");
+          vehicle->SetValue(name, run.URLImages() + "/" + photoName + ".jpg");
           break;
         }
       }
     }
-    transfer::SyncPhotos(run, photoName + ".jpg");
+    transfer::SyncPhotos(feed.Transfers, photoName + ".jpg");
   }
 }
 
@@ -77,6 +92,21 @@ void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotP
     old->First();
     old->Delete();
   }
+}
+
+std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tags,
+                              std::vector<platform::TTextRule> otherRules) {
+  const std::string item = "<" + tags.Item + ">";
+  const std::string itemEnd = "</" + tags.Item + ">";
+  std::vector<platform::TTextRule> rules = std::move(otherRules);
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+    const std::string name = SlotName(tags.SlotPrefix, slot);
+    rules.push_back({"<" + name + ">", slot == 1 ? "<" + tags.List + ">" + item : item});
+    rules.push_back({"</" + name + ">", slot == kPhotoSlots ? itemEnd + "</" + tags.List + ">" : itemEnd});
+  }
+  // The empty items are whole only once every slot tag has been renamed.
+  const std::string listed = platform::TTextRewriter(std::move(rules)).Apply(text);
+  return platform::TTextRewriter({{item + itemEnd, ""}}).Apply(listed);
 }
 
 void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, const std::string& text) {
@@ -102,7 +132,10 @@ void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& doc
 }
 
 void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern) {
-  if (platform::FileExists(archivePath)) platform::DeleteFile(archivePath);
+  // The packer adds to an archive it finds: yesterday's must go first.
+  if (platform::FileExists(archivePath) && !platform::DeleteFile(archivePath)) {
+    platform::RaiseLastInOutError(archivePath);
+  }
   xmldoc::TZip zip(&run.Window);
   zip.SetZipFileName(archivePath);
   zip.FileSpecs().push_back(pattern);
@@ -110,23 +143,25 @@ void PackArchive(shell::TRunControl& run, const std::string& archivePath, const 
 }
 
 void LogPhotosUpdated(shell::TRunControl& run) {
-  if (run.PhotosUpdatedCount != 0) {
-    shell::LogLine(run, "Nb Images Mises à jour : " + std::to_string(run.PhotosUpdatedCount) + " photos --- ");
+  if (run.Counters.PhotosUpdatedCount != 0) {
+    shell::LogLine(run, "Nb Images Mises à jour : " + std::to_string(run.Counters.PhotosUpdatedCount) +
+                            " photos --- ");
   }
 }
 
 void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const std::string& feedPath) {
-  if (run.PhotosUpdatedCount == 0) shell::LogLine(run, "");
+  if (run.Counters.PhotosUpdatedCount == 0) shell::RestartLog(run);
   PackArchive(run, archivePath, feedPath);
   run.Window.AddMemoLine("Fichier " + archivePath + " créé");
-  shell::LogLine(run, "");
+  shell::RestartLog(run);
   LogPhotosUpdated(run);
 }
 
-void SendArchive(shell::TRunControl& run, const std::string& archivePath) {
-  const std::string outcome = transfer::UploadFeedFile(run, archivePath);
-  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + platform::ExtractFileName(archivePath) +
-                          " - " + std::to_string(run.VehicleCount) + " VO");
+void SendArchive(TFeedRun& feed, const std::string& archivePath) {
+  const std::string outcome = transfer::UploadFeedFile(feed.Transfers, archivePath);
+  shell::LogLine(feed.Run, outcome + "Fichier VO actualisé transmis sur site FTP : " +
+                               platform::ExtractFileName(archivePath) + " - " +
+                               std::to_string(feed.Run.Counters.VehicleCount) + " VO");
 }
 
 }  // namespace feeds

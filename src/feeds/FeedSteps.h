@@ -1,13 +1,21 @@
-// Steps the portal builders share: the photo pass, the removal of the lookup
-// sections, packing the feed, and the closing log lines.
+// Steps the portal builders share: the opening of a run, the photo pass and
+// the photo list rules, the removal of the lookup sections, packing the feed,
+// and the closing log lines.
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "shell/UnitAnnoncia.h"
+#include "feeds/FeedRun.h"
+#include "platform/TextRewriter.h"
 #include "xmldoc/XMLCursor.h"
 
 namespace feeds {
+
+// The opening of every builder: the work folder made when missing, the eight
+// connection fields and the photo check switch read from the settings, and
+// the data export "ExpDatas" + portal + ".xml" loaded from the work folder.
+xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal);
 
 // For every photo link of the export, in document order: counts it, writes
 // URLImages + "/" + NomImage + ".jpg" into the first empty slot of
@@ -16,7 +24,7 @@ namespace feeds {
 // created as the vehicle's last child), synchronises the photo whatever
 // happened, and lets the window process its messages. Logs "Après premier
 // Select LiensImages" after selecting the links.
-void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, const std::string& keyField,
+void RunPhotoPass(TFeedRun& feed, const xmldoc::IXMLCursor& document, const std::string& keyField,
                   const std::string& slotPrefix);
 
 // Makes the vehicle hold slotPrefix + "1" .. "6" once each, side by side and
@@ -26,6 +34,22 @@ void RunPhotoPass(shell::TRunControl& run, const xmldoc::IXMLCursor& document, c
 // element of each name, missing ones empty) where the first slot stood, or at
 // the end when there was none.
 void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotPrefix);
+
+// The tag names of a portal's photo list.
+struct TPhotoListTags {
+  std::string SlotPrefix;  // the export's slot elements: SlotPrefix + "1" .. "6"
+  std::string List;        // the list element
+  std::string Item;        // one photo
+};
+
+// The text rules that turn each vehicle's six grouped slots into one photo
+// list, tags matched ignoring case: "<" + SlotPrefix + "1>" opens the list
+// and its first item, the other slots' tags become the item's, and "</" +
+// SlotPrefix + "6>" closes the last item and the list; a later pass drops
+// the empty items ("<Item></Item>"). otherRules join the first pass: they
+// must not match the slot tags.
+std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tags,
+                              std::vector<platform::TTextRule> otherRules = {});
 
 // Logs "Result : " + the rewritten document text and "Après Remplacements",
 // loads the text into the document and logs "Avant Enregistrement".
@@ -52,6 +76,6 @@ void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const
 // Sends the archive to the portal and logs the outcome + "Fichier VO
 // actualisé transmis sur site FTP : " + the archive's name + " - " +
 // VehicleCount + " VO".
-void SendArchive(shell::TRunControl& run, const std::string& archivePath);
+void SendArchive(TFeedRun& feed, const std::string& archivePath);
 
 }  // namespace feeds

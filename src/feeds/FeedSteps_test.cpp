@@ -7,10 +7,7 @@ namespace {
 struct StepsFixture : testsupport::TRunFixture {
   xmldoc::IXMLCursorPtr doc = xmldoc::TXMLCursor::Create();
   void SetUp() override {
-    StartRun("PARUVENDU");
-    run.URLImages = "http://photos.example/vo";
-    run.PathImages = windir / "photos";
-    run.TestFTPClicheo = false;
+    StartRun("PARUVENDU", {.PathImages = windir / "photos", .URLImages = "http://photos.example/vo"});
   }
   std::string Links(const std::vector<std::pair<std::string, std::string>>& links) {
     std::string xml = "<LiensImagesS>";
@@ -32,7 +29,7 @@ TEST_F(StepsFixture, PhotoPassFillsFreeSlotsInLinkOrder) {
                "<NomPhoto4></NomPhoto4><NomPhoto5></NomPhoto5><NomPhoto6></NomPhoto6></DataVO>"
                "<DataVO><idNVO>2</idNVO><NomPhoto1></NomPhoto1><NomPhoto2>kept</NomPhoto2><x>y</x></DataVO>"
                "</DataVOS>" + Links(links) + "</document>");
-  feeds::RunPhotoPass(run, *doc, "idNVO", "NomPhoto");
+  feeds::RunPhotoPass(feed, *doc, "idNVO", "NomPhoto");
   auto v1 = doc->Select("/document/DataVOS/DataVO[1]");
   for (int k = 1; k <= 6; ++k) {
     EXPECT_EQ(v1->GetValue("NomPhoto" + std::to_string(k)), "http://photos.example/vo/a" + std::to_string(k) + ".jpg");
@@ -42,9 +39,9 @@ TEST_F(StepsFixture, PhotoPassFillsFreeSlotsInLinkOrder) {
   EXPECT_EQ(v2->GetValue("NomPhoto2"), "kept");
   EXPECT_EQ(v2->GetValue("NomPhoto3"), "http://photos.example/vo/b2.jpg");
   EXPECT_EQ(v2->XML().find("<x>y</x><NomPhoto3>"), v2->XML().find("<x>y</x>"));  // created at the end
-  EXPECT_EQ(run.PhotoLinkCount, 12);
+  EXPECT_EQ(run.Counters.PhotoLinkCount, 12);
   EXPECT_EQ(window.ProcessMessagesCalls, 12);
-  EXPECT_EQ(window.Label1Text, "Image 12 : " + run.PathImages + "\\evilm.jpg");  // every link synchronised
+  EXPECT_EQ(window.Label1Text, "Image 12 : " + run.PathImages() + "\\evilm.jpg");  // every link synchronised
   EXPECT_EQ(doc->XML().find("evil"), doc->XML().rfind("evil"));  // only in its own link row
 }
 

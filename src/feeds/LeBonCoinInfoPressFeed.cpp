@@ -5,9 +5,7 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
-#include "platform/Files.h"
 #include "shell/ActivityLog.h"
-#include "xmldoc/XMLUtils.h"
 
 namespace feeds {
 namespace leboncoin {
@@ -57,7 +55,7 @@ void RunVehiclePass(shell::TRunControl& run, const xmldoc::IXMLCursor& document)
   auto vehicle = document.Select("/document/DataVOS/DataVO");
   shell::LogLine(run, "Après premier Select DataVO");
   for (; !vehicle->Eof(); vehicle->Next()) {
-    ++run.VehicleCount;
+    ++run.Counters.VehicleCount;
     const TEquipmentTexts texts = ComposeEquipmentTexts(labels, *vehicle);
     vehicle->SetValue("Titre",
                       Title(vehicle->GetValue("InfoMarque"), vehicle->GetValue("ModeleVersion"), vehicle->GetValue("idNVO")));
@@ -70,24 +68,15 @@ void RunVehiclePass(shell::TRunControl& run, const xmldoc::IXMLCursor& document)
 }  // namespace
 }  // namespace leboncoin
 
-void BuildLeBonCoinInfoPressFeed(shell::TRunControl& run, const std::string& portal) {
+void BuildLeBonCoinInfoPressFeed(TFeedRun& feed, const std::string& portal) {
   using namespace leboncoin;
-  const std::string feedPath = WorkFolder() + "\\" + portal + "_" +
-                               platform::FormatDateTime("yyyymmdd", platform::Now()) + ".xml";
-  const std::string archivePath = WorkFolder() + "\\" + portal + "_" +
-                                  platform::FormatDateTime("yyyymmdd", platform::Now()) + ".zip";
-  if (!platform::DirectoryExists(WorkFolder())) platform::CreateDir(WorkFolder());
-  run.LoadConnectionFields();
-  run.LoadTestFTPClicheo();
-
-  const auto document = xmldoc::TXMLCursor::Create();
-  document->Load(xmldoc::WindowsFolder() + "\\Temp\\Annoncia\\ExpDatas" + portal + ".xml");
-  run.VehicleCount = 0;
-  run.PhotoLinkCount = 0;
-  run.PhotosUpdatedCount = 0;
+  shell::TRunControl& run = feed.Run;
+  const std::string feedPath = WorkFile(portal + "_" + platform::FormatDateTime("yyyymmdd", platform::Now()) + ".xml");
+  const std::string archivePath = WorkFile(portal + "_" + platform::FormatDateTime("yyyymmdd", platform::Now()) + ".zip");
+  const xmldoc::IXMLCursorPtr document = OpenDataExport(feed, portal);
 
   RunVehiclePass(run, *document);
-  RunPhotoPass(run, *document, "idNVO", "photo");
+  RunPhotoPass(feed, *document, "idNVO", "photo");
   document->Save(feedPath);
 
   RemoveLookupSections(run, *document);
@@ -99,8 +88,7 @@ void BuildLeBonCoinInfoPressFeed(shell::TRunControl& run, const std::string& por
   document->Save(feedPath);
 
   PackFeedFile(run, archivePath, feedPath);
-  if (!run.Window.FieldText(shell::TConnectionField::paramUser).empty()) SendArchive(run, archivePath);
-  run.RunFinished = true;
+  if (!run.Window.FieldText(shell::TConnectionField::paramUser).empty()) SendArchive(feed, archivePath);
 }
 
 }  // namespace feeds

@@ -8,19 +8,19 @@
 // saved after each stage as ISO-8859-15, is packed alone and uploaded only
 // when the portal's User setting is not empty.
 //
-// Errors of the cursor, of files and of the packer end the run uncaught
-// (RunFinished stays false); a failed upload only shows in the last log line.
+// Errors of the cursor, of files and of the packer end the run uncaught; a
+// failed upload only shows in the last log line (and the exit status).
 #pragma once
 
 #include <string>
 
 #include "feeds/EquipmentTexts.h"
-#include "shell/UnitAnnoncia.h"
+#include "feeds/FeedRun.h"
 
 namespace feeds {
 
 // portal: "LeBonCoin" or "InfoPress".
-void BuildLeBonCoinInfoPressFeed(shell::TRunControl& run, const std::string& portal);
+void BuildLeBonCoinInfoPressFeed(TFeedRun& feed, const std::string& portal);
 
 namespace leboncoin {
 

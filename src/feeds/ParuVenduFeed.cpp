@@ -1,11 +1,10 @@
 #include "feeds/ParuVenduFeed.h"
 
-#include <string_view>
-
 #include "feeds/DataExport.h"
 #include "feeds/FeedSteps.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/TextRewriter.h"
 #include "shell/ActivityLog.h"
 #include "transfer/FeedUpload.h"
 #include "xmldoc/XMLUtils.h"
@@ -20,7 +19,7 @@ void RewriteVehicles(shell::TRunControl& run, const xmldoc::IXMLCursor& document
   auto vehicle = document.Select("/document/DataVOS/DataVO");
   shell::LogLine(run, "Après premier Select DataVO");
   for (; !vehicle->Eof(); vehicle->Next()) {
-    ++run.VehicleCount;
+    ++run.Counters.VehicleCount;
     vehicle->SetValue("ModeleVersion",
                       StripMakeFromModel(vehicle->GetValue("ModeleVersion"), vehicle->GetValue("SousRubrique")));
     if (!expandEquipment) continue;
@@ -30,71 +29,33 @@ void RewriteVehicles(shell::TRunControl& run, const xmldoc::IXMLCursor& document
   }
 }
 
-struct TRename {
-  std::string_view From, To;
-};
-
-// In the order the portal's rules apply them. No replacement holds the start
-// of another pattern, and every pattern begins with its only "<", so a single
-// pass gives what the rules give one after another.
-constexpr TRename kRenames[] = {
-    {"</NomPhoto1>", "</Photo>"},          {"</NomPhoto2>", "</Photo>"},
-    {"</NomPhoto3>", "</Photo>"},          {"</NomPhoto4>", "</Photo>"},
-    {"</NomPhoto5>", "</Photo>"},          {"</NomPhoto6>", "</Photo>"},
-    {"<NomPhoto1>", "<Photo Num=\"1\">"}, {"<NomPhoto2>", "<Photo Num=\"2\">"},
-    {"<NomPhoto3>", "<Photo Num=\"3\">"}, {"<NomPhoto4>", "<Photo Num=\"4\">"},
-    {"<NomPhoto5>", "<Photo Num=\"5\">"}, {"<NomPhoto6>", "<Photo Num=\"6\">"},
-    {"<idNVO>", "<id-VO>"},               {"</idNVO>", "</id-VO>"},
-};
-
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// The patterns are ASCII, so comparing ASCII letters ignoring case is what
-// the locale-aware comparison answers for them.
-bool MatchesAt(const std::string& text, std::size_t at, std::string_view pattern) {
-  if (text.size() - at < pattern.size()) return false;
-  for (std::size_t k = 0; k < pattern.size(); ++k) {
-    if (FoldAscii(text[at + k]) != FoldAscii(pattern[k])) return false;
-  }
-  return true;
+// The slot and vehicle number tags under the portal's names. No pattern
+// holds the start of another and no replacement holds a pattern, so the
+// table goes in one pass.
+const platform::TTextRewriter& ParuVenduRenames() {
+  static const platform::TTextRewriter renames({
+      {"</NomPhoto1>", "</Photo>"},          {"</NomPhoto2>", "</Photo>"},
+      {"</NomPhoto3>", "</Photo>"},          {"</NomPhoto4>", "</Photo>"},
+      {"</NomPhoto5>", "</Photo>"},          {"</NomPhoto6>", "</Photo>"},
+      {"<NomPhoto1>", "<Photo Num=\"1\">"}, {"<NomPhoto2>", "<Photo Num=\"2\">"},
+      {"<NomPhoto3>", "<Photo Num=\"3\">"}, {"<NomPhoto4>", "<Photo Num=\"4\">"},
+      {"<NomPhoto5>", "<Photo Num=\"5\">"}, {"<NomPhoto6>", "<Photo Num=\"6\">"},
+      {"<idNVO>", "<id-VO>"},               {"</idNVO>", "</id-VO>"},
+  });
+  return renames;
 }
 
 }  // namespace
 
-std::string RenameParuVenduTags(const std::string& xml) {
-  std::string out;
-  out.reserve(xml.size() + xml.size() / 16);
-  std::size_t copied = 0;
-  for (std::size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
-    for (const TRename& rename : kRenames) {
-      if (!MatchesAt(xml, at, rename.From)) continue;
-      out.append(xml, copied, at - copied);
-      out += rename.To;
-      copied = at + rename.From.size();
-      break;
-    }
-  }
-  out.append(xml, copied, std::string::npos);
-  return out;
-}
+std::string RenameParuVenduTags(const std::string& xml) { return ParuVenduRenames().Apply(xml); }
 
-void BuildParuVenduFeed(shell::TRunControl& run) {
-  const std::string workFolder = WorkFolder();
-  if (!platform::DirectoryExists(workFolder)) platform::CreateDir(workFolder);
-
-  const bool expandEquipment =
-      shell::SwitchIsOn(run.Settings->ReadString(run.CurrentOption, "FlgInfoEquip", shell::defaults::FlgInfoEquip));
-  run.LoadConnectionFields();
-  run.LoadTestFTPClicheo();
-
-  const xmldoc::IXMLCursorPtr document = xmldoc::TXMLCursor::Create();
-  document->Load(DataExportPath("ParuVendu"));
-  run.PhotoLinkCount = 0;
-  run.PhotosUpdatedCount = 0;
-  run.VehicleCount = 0;
+void BuildParuVenduFeed(TFeedRun& feed) {
+  shell::TRunControl& run = feed.Run;
+  const bool expandEquipment = shell::SwitchIsOn(run.OptionSetting("FlgInfoEquip", shell::defaults::FlgInfoEquip));
+  const xmldoc::IXMLCursorPtr document = OpenDataExport(feed, "ParuVendu");
 
   RewriteVehicles(run, *document, expandEquipment);
-  RunPhotoPass(run, *document, "idNVO", "NomPhoto");
+  RunPhotoPass(feed, *document, "idNVO", "NomPhoto");
   RemoveLookupSections(run, *document);
 
   const std::string feedText = RenameParuVenduTags(document->XML());
@@ -104,22 +65,22 @@ void BuildParuVenduFeed(shell::TRunControl& run) {
   shell::LogLine(run, "Avant Enregistrement");
 
   const platform::TDateTime now = platform::Now();
-  document->Save(workFolder + "\\" + platform::FormatDateTime("yyyymmddhhnn", now) + ".xml");
-  const std::string feedPath = workFolder + "\\RovelleDatasVO-" + platform::FormatDateTime("yyyymmdd", now) + ".xml";
+  document->Save(WorkFile(platform::FormatDateTime("yyyymmddhhnn", now) + ".xml"));
+  const std::string feedPath = WorkFile("RovelleDatasVO-" + platform::FormatDateTime("yyyymmdd", now) + ".xml");
   document->Save(feedPath);
 
-  // A file of the stock system's, not the activity log.
-  const std::string vovazeLog = xmldoc::WindowsFolder() + "\\TEMP\\Vovaze" + run.CurrentOption + ".log";
-  if (platform::FileExists(vovazeLog)) platform::DeleteFile(vovazeLog);
+  // A file of the stock system's, not the activity log; one it cannot
+  // delete stays as it is, it holds no feed.
+  const std::string vovazeLog = xmldoc::WindowsFolder() + "\\TEMP\\Vovaze" + run.CurrentOption() + ".log";
+  if (platform::FileExists(vovazeLog)) (void)platform::DeleteFile(vovazeLog);
 
   // The log keeps only the closing lines of the run.
-  shell::LogLine(run, "");
+  shell::RestartLog(run);
   LogPhotosUpdated(run);
-  shell::LogLine(run, "Début Transfert : " + feedPath + " - " + std::to_string(run.VehicleCount) + " VO - " +
-                          std::to_string(run.PhotoLinkCount) + " photos");
-  const std::string outcome = transfer::UploadFeedFile(run, feedPath);
-  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + run.CurrentOption + " - " + feedPath);
-  run.RunFinished = true;
+  shell::LogLine(run, "Début Transfert : " + feedPath + " - " + std::to_string(run.Counters.VehicleCount) + " VO - " +
+                          std::to_string(run.Counters.PhotoLinkCount) + " photos");
+  const std::string outcome = transfer::UploadFeedFile(feed.Transfers, feedPath);
+  shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + run.CurrentOption() + " - " + feedPath);
 }
 
 }  // namespace feeds

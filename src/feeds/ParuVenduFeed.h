@@ -13,11 +13,11 @@
 
 #include <string>
 
-#include "shell/UnitAnnoncia.h"
+#include "feeds/FeedRun.h"
 
 namespace feeds {
 
-void BuildParuVenduFeed(shell::TRunControl& run);
+void BuildParuVenduFeed(TFeedRun& feed);
 
 // The serialised document with the portal's tag names: NomPhoto1..6 become
 // <Photo Num="n">..</Photo>, idNVO becomes id-VO (tags matched ignoring case).

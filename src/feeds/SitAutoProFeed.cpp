@@ -8,21 +8,16 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
-#include "platform/Files.h"
+#include "platform/TextRewriter.h"
 #include "shell/ActivityLog.h"
 
 namespace feeds {
 namespace {
 
-constexpr int kPhotoSlots = 6;
 constexpr const char* kSlotPrefix = "NOMPHOTO";
 constexpr const char* kPlainDeclaration = "<?xml version=\"1.0\"?>";
 
-std::string SlotName(int slot) { return kSlotPrefix + std::to_string(slot); }
-
-std::string DailyCopyPath() {
-  return WorkFolder() + "\\SitAutoPro-" + platform::FormatDateTime("yyyymmdd", platform::Now()) + ".xml";
-}
+std::string DailyCopyPath() { return WorkFile("SitAutoPro-" + platform::FormatDateTime("yyyymmdd", platform::Now()) + ".xml"); }
 
 // The client code goes into an attribute by text replacement: a quote, "<"
 // or "&" in it must not break or inject markup.
@@ -38,33 +33,6 @@ std::string EscapeAttribute(const std::string& value) {
       default: out += c;
     }
   }
-  return out;
-}
-
-// platform::ReplaceAllText for a pattern of ASCII characters, as every rule
-// pattern is: no other character folds to an ASCII letter and no byte of a
-// multi-byte character is ASCII, so folding the ASCII letters of the text
-// byte by byte finds the same occurrences without decoding every character
-// of a large document.
-std::string ReplaceTagText(const std::string& text, const std::string& pattern, const std::string& replacement) {
-  const auto fold = [](std::string s) {
-    for (char& c : s) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-  };
-  const std::string folded = fold(text);
-  const std::string foldedPattern = fold(pattern);
-  std::string out;
-  out.reserve(text.size());
-  std::size_t copied = 0;
-  for (std::size_t pos = folded.find(foldedPattern); pos != std::string::npos;
-       pos = folded.find(foldedPattern, copied)) {
-    out.append(text, copied, pos - copied);
-    out += replacement;
-    copied = pos + pattern.size();
-  }
-  out.append(text, copied, std::string::npos);
   return out;
 }
 
@@ -153,34 +121,39 @@ std::vector<std::pair<std::string, std::string>> SitAutoProEquipment(const TSitA
 
 
 std::string ApplyPhotoRules(const std::string& text) {
-  std::string t = text;
-  for (int slot = 1; slot <= 5; ++slot) t = ReplaceTagText(t, "</" + SlotName(slot) + ">", "</PHOTO>");  // P1-P5
-  t = ReplaceTagText(t, "</NOMPHOTO6>", "</PHOTO></PHOTOS>");                                          // P6
-  t = ReplaceTagText(t, "<NOMPHOTO1>", "<PHOTOS><PHOTO>");                                              // P7
-  for (int slot = 2; slot <= 6; ++slot) t = ReplaceTagText(t, "<" + SlotName(slot) + ">", "<PHOTO>");   // P8-P12
-  return ReplaceTagText(t, "<PHOTO></PHOTO>", "");                                                      // P13
+  return RewritePhotoSlots(text, {kSlotPrefix, "PHOTOS", "PHOTO"});
 }
 
 std::string ApplyLayoutRules(const std::string& text, const std::string& clientCode) {
-  std::string t = ReplaceSpansInRecords(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", "", "</DataVO>");  // L1
+  // The stretches first, each cut on its own, in the portal's order: the code
+  // lists (within each vehicle), the record set's start tag that becomes the
+  // CLIENT root, the vehicles' start tag, the client code.
+  std::string t = ReplaceSpansInRecords(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", "", "</DataVO>");
   t = ReplaceSpans(t, "<COORDONNEESS EOF=\"", "RecordName=\"COORDONNEES\">",
-                   "<CLIENT CODE=\"" + EscapeAttribute(clientCode) + "\">");                       // L2
-  t = ReplaceTagText(t, "</COORDONNEESS>", "");                                                     // L3
-  t = ReplaceSpans(t, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "");                             // L4
-  t = ReplaceTagText(t, "</DataVOS>", "</CLIENT>");                                                 // L5
-  t = ReplaceSpans(t, "<CODECLIENT>", "</CODECLIENT>", "");                                         // L6
-  t = ReplaceTagText(t, "<DataVO>", "<ANNONCE>");                                                   // L7
-  t = ReplaceTagText(t, "</DataVO>", "</ANNONCE>");                                                 // L8
-  t = ReplaceTagText(t, "<document>", "");                                                          // L9
-  t = ReplaceTagText(t, "</document>", "");                                                         // L10
-  return ReplaceTagText(t, kPlainDeclaration, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>");  // L11
+                   "<CLIENT CODE=\"" + EscapeAttribute(clientCode) + "\">");
+  t = ReplaceSpans(t, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "");
+  t = ReplaceSpans(t, "<CODECLIENT>", "</CODECLIENT>", "");
+  // Then the tags, in one pass: no stretch marker holds one of these tags
+  // and none of them makes or unmakes a marker, so cutting the stretches
+  // first gives what the portal's order gives.
+  static const platform::TTextRewriter kTags({
+      {"</COORDONNEESS>", ""},
+      {"</DataVOS>", "</CLIENT>"},
+      {"<DataVO>", "<ANNONCE>"},
+      {"</DataVO>", "</ANNONCE>"},
+      {"<document>", ""},
+      {"</document>", ""},
+      {kPlainDeclaration, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"},
+  });
+  return kTags.Apply(t);
 }
 
-std::string RewriteSitAutoProExport(shell::TRunControl& run, xmldoc::IXMLCursor& doc) {
+std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
+  shell::TRunControl& run = feed.Run;
   auto vehicle = doc.Select("/document/DataVOS/DataVO");
   shell::LogLine(run, "Après premier Select DataVO");
   for (; !vehicle->Eof(); vehicle->Next()) {
-    ++run.VehicleCount;
+    ++run.Counters.VehicleCount;
     vehicle->SetValue("CATEGORIE", CategoryCodeFromBodyType(vehicle->GetValue("CATEGORIE")));
     vehicle->SetValue("GARANTIE", StripMonthWord(vehicle->GetValue("GARANTIE")));
     vehicle->SetValue("NB_PORTES", StripDoorWords(vehicle->GetValue("NB_PORTES")));
@@ -203,7 +176,7 @@ std::string RewriteSitAutoProExport(shell::TRunControl& run, xmldoc::IXMLCursor&
     empty->SetAttribute("RecordName", "COORDONNEES");
   }
 
-  RunPhotoPass(run, doc, "REFERENCE", kSlotPrefix);
+  RunPhotoPass(feed, doc, "REFERENCE", kSlotPrefix);
   doc.Save(DailyCopyPath());
 
   RemoveLookupSections(run, doc);
@@ -222,31 +195,21 @@ std::string RewriteSitAutoProExport(shell::TRunControl& run, xmldoc::IXMLCursor&
   return ApplyLayoutRules(text, clientCode);
 }
 
-void BuildSitAutoProFeed(shell::TRunControl& run) {
-  const std::string section = run.CurrentOption;
-  const std::string fileResult = run.Settings->ReadString(section, "FileResult", shell::defaults::FileResult);
-  const std::string fileResultZip = run.Settings->ReadString(section, "FileResultZip", shell::defaults::FileResultZip);
-  const std::string workFolder = WorkFolder();
-  if (!platform::DirectoryExists(workFolder)) platform::CreateDir(workFolder);
-  run.LoadConnectionFields();
-  run.LoadTestFTPClicheo();
+void BuildSitAutoProFeed(TFeedRun& feed) {
+  shell::TRunControl& run = feed.Run;
+  const std::string fileResult = run.OptionSetting("FileResult", shell::defaults::FileResult);
+  const std::string fileResultZip = run.OptionSetting("FileResultZip", shell::defaults::FileResultZip);
+  const xmldoc::IXMLCursorPtr doc = OpenDataExport(feed, "SitAutoPro");
 
-  auto doc = xmldoc::TXMLCursor::Create();
-  doc->Load(DataExportPath("SitAutoPro"));
-  run.PhotoLinkCount = 0;
-  run.PhotosUpdatedCount = 0;
-  run.VehicleCount = 0;
-
-  const std::string text = RewriteSitAutoProExport(run, *doc);
+  const std::string text = RewriteSitAutoProExport(feed, *doc);
   LoadRewrittenText(run, *doc, text);
-  const std::string feedPath = workFolder + "\\" + fileResult;
+  const std::string feedPath = WorkFile(fileResult);
   doc->Save(feedPath);
   doc->Save(DailyCopyPath());
 
-  const std::string archivePath = workFolder + "\\" + fileResultZip;
+  const std::string archivePath = WorkFile(fileResultZip);
   PackFeedFile(run, archivePath, feedPath);
-  SendArchive(run, archivePath);
-  run.RunFinished = true;
+  SendArchive(feed, archivePath);
 }
 
 }  // namespace feeds

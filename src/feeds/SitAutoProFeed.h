@@ -13,17 +13,17 @@
 #include <utility>
 #include <vector>
 
-#include "shell/UnitAnnoncia.h"
+#include "feeds/FeedRun.h"
 #include "xmldoc/XMLCursor.h"
 
 namespace feeds {
 
-void BuildSitAutoProFeed(shell::TRunControl& run);
+void BuildSitAutoProFeed(TFeedRun& feed);
 
 // The run on a loaded export, from the vehicle pass through the layout rules
 // (photos synchronised, working copies saved on the way); returns the feed
-// text. The counters are the caller's to reset.
-std::string RewriteSitAutoProExport(shell::TRunControl& run, xmldoc::IXMLCursor& document);
+// text.
+std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& document);
 
 // The portal's category code of a body-type word ("Coupé" -> "11500");
 // unknown or empty words give "11100".

@@ -163,13 +163,11 @@ namespace {
 struct RewriteFixture : testsupport::TRunFixture {
   xmldoc::IXMLCursorPtr doc = xmldoc::TXMLCursor::Create();
   void SetUp() override {
-    StartRun("SITAUTOPRO");
-    run.URLImages = "http://photos.example/vo";
-    run.PathImages = windir / "photos";
+    StartRun("SITAUTOPRO", {.PathImages = windir / "photos", .URLImages = "http://photos.example/vo"});
   }
   std::string Rewrite(const std::string& body) {
     doc->LoadXML("<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><document>" + body + "</document>");
-    const std::string text = feeds::RewriteSitAutoProExport(run, *doc);
+    const std::string text = feeds::RewriteSitAutoProExport(feed, *doc);
     doc->LoadXML(text);  // the feed must be well-formed
     return text;
   }
@@ -239,9 +237,9 @@ TEST_F(RewriteFixture, VehicleValuesAndPhotos) {
   for (const char* gone : {"EQUT", "INFOCOMPLEMENT", "Liens", "Aliases", "NOMPHOTO", "DataVO", "document", "evil", "lost"}) {
     EXPECT_EQ(text.find(gone), std::string::npos) << gone;
   }
-  EXPECT_EQ(run.VehicleCount, 2);
-  EXPECT_EQ(run.PhotoLinkCount, 12);
-  EXPECT_EQ(window.Label1Text, "Image 12 : " + run.PathImages + "\\b2m.jpg");  // every link synchronised
+  EXPECT_EQ(run.Counters.VehicleCount, 2);
+  EXPECT_EQ(run.Counters.PhotoLinkCount, 12);
+  EXPECT_EQ(window.Label1Text, "Image 12 : " + run.PathImages() + "\\b2m.jpg");  // every link synchronised
   // The working copy of the day holds the document after the photo rules.
   const std::string copy = testsupport::ReadFile(
       windir / ("TEMP/Annoncia/SitAutoPro-" + platform::FormatDateTime("yyyymmdd", platform::Now()) + ".xml"));

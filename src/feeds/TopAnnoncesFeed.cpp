@@ -7,9 +7,7 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
-#include "platform/Files.h"
 #include "shell/ActivityLog.h"
-#include "xmldoc/XMLUtils.h"
 
 namespace feeds {
 namespace topannonces {
@@ -111,18 +109,9 @@ std::vector<TComplement> Complements(const xmldoc::IXMLCursor& vehicle, const TE
 }
 
 std::string ApplyFirstReplacements(const std::string& text) {
-  using platform::ReplaceAllText;
-  std::string result = platform::ReplaceAll(text, "<Carrosserie>", "<carrosserie>");
-  result = platform::ReplaceAll(result, "</Carrosserie>", "</carrosserie>");
-  for (int slot = 1; slot <= 5; ++slot) {
-    result = ReplaceAllText(result, "</NOMPHOTO" + std::to_string(slot) + ">", "</photo>");
-  }
-  result = ReplaceAllText(result, "</NOMPHOTO6>", "</photo></liste_photos>");
-  result = ReplaceAllText(result, "<NOMPHOTO1>", "<liste_photos><photo>");
-  for (int slot = 2; slot <= 6; ++slot) {
-    result = ReplaceAllText(result, "<NOMPHOTO" + std::to_string(slot) + ">", "<photo>");
-  }
-  return ReplaceAllText(result, "<photo></photo>", "");
+  // The body type's tag takes the portal's spelling in this exact case only.
+  return RewritePhotoSlots(text, {"NOMPHOTO", "liste_photos", "photo"},
+                           {{"<Carrosserie>", "<carrosserie>", true}, {"</Carrosserie>", "</carrosserie>", true}});
 }
 
 std::string ApplySecondReplacements(const std::string& text) {
@@ -141,7 +130,7 @@ void RunVehiclePass(shell::TRunControl& run, const xmldoc::IXMLCursor& document)
   auto vehicle = document.Select("/document/DataVOS/DataVO");
   shell::LogLine(run, "Après premier Select DataVO");
   for (; !vehicle->Eof(); vehicle->Next()) {
-    ++run.VehicleCount;
+    ++run.Counters.VehicleCount;
     const auto complements = vehicle->Select("complements");
     const TEquipmentTexts texts = ComposeEquipmentTexts(labels, *vehicle);
     vehicle->SetValue("accroche_url", vehicle->GetValue("marque") + " " + vehicle->GetValue("MODELEVERSION"));
@@ -152,36 +141,28 @@ void RunVehiclePass(shell::TRunControl& run, const xmldoc::IXMLCursor& document)
       if (!complements->Eof()) throw;
       // Without its complements the portal refuses the vehicle: stop, and
       // say which one it is.
-      throw xmldoc::EXMLCursorError("Véhicule n° " + std::to_string(run.VehicleCount) + ", reference " +
+      throw xmldoc::EXMLCursorError("Véhicule n° " + std::to_string(run.Counters.VehicleCount) + ", reference " +
                                     vehicle->GetValue("reference") + " : élément complements absent\r\n" +
                                     error.what());
     }
   }
 }
 
-std::string WorkFile(const std::string& name) { return WorkFolder() + "\\" + name; }
 std::string Stamp(const char* format) { return platform::FormatDateTime(format, platform::Now()); }
 std::string WorkingCopyPath() { return WorkFile("TopAnnonces-" + Stamp("yyyymmdd") + ".xml"); }
 
 }  // namespace
 }  // namespace topannonces
 
-void BuildTopAnnoncesFeed(shell::TRunControl& run) {
+void BuildTopAnnoncesFeed(TFeedRun& feed) {
   using namespace topannonces;
+  shell::TRunControl& run = feed.Run;
   const std::string feedPath = WorkFile("XXXXXX" + Stamp("yyyymmddhhnnss") + ".xml");
   const std::string archivePath = WorkFile("XXXXXX" + Stamp("yyyymmddhhnnss") + ".zip");
-  if (!platform::DirectoryExists(WorkFolder())) platform::CreateDir(WorkFolder());
-  run.LoadConnectionFields();
-  run.LoadTestFTPClicheo();
-
-  const auto document = xmldoc::TXMLCursor::Create();
-  document->Load(xmldoc::WindowsFolder() + "\\Temp\\Annoncia\\ExpDatasTopAnnonces.xml");
-  run.VehicleCount = 0;
-  run.PhotoLinkCount = 0;
-  run.PhotosUpdatedCount = 0;
+  const xmldoc::IXMLCursorPtr document = OpenDataExport(feed, "TopAnnonces");
 
   RunVehiclePass(run, *document);
-  RunPhotoPass(run, *document, "reference", "NOMPHOTO");
+  RunPhotoPass(feed, *document, "reference", "NOMPHOTO");
   // Every vehicle gets its six slots together, so that liste_photos always closes.
   for (auto vehicle = document->Select("/document/DataVOS/DataVO"); !vehicle->Eof(); vehicle->Next()) {
     GroupPhotoSlots(*vehicle, "NOMPHOTO");
@@ -202,8 +183,7 @@ void BuildTopAnnoncesFeed(shell::TRunControl& run) {
   document->Save(WorkingCopyPath());
 
   PackFeedFile(run, archivePath, feedPath);
-  SendArchive(run, archivePath);
-  run.RunFinished = true;
+  SendArchive(feed, archivePath);
 }
 
 }  // namespace feeds

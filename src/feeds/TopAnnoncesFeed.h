@@ -6,8 +6,8 @@
 // same form and uploaded. The working copy "TopAnnonces-" + yyyymmdd + ".xml"
 // shows the document after each stage.
 //
-// Errors of the cursor, of files and of the packer end the run uncaught
-// (RunFinished stays false); a failed upload only shows in the last log line.
+// Errors of the cursor, of files and of the packer end the run uncaught; a
+// failed upload only shows in the last log line (and the exit status).
 #pragma once
 
 #include <string>
@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "feeds/EquipmentTexts.h"
-#include "shell/UnitAnnoncia.h"
+#include "feeds/FeedRun.h"
 #include "xmldoc/XMLCursor.h"
 
 namespace feeds {
 
-void BuildTopAnnoncesFeed(shell::TRunControl& run);
+void BuildTopAnnoncesFeed(TFeedRun& feed);
 
 namespace topannonces {
 

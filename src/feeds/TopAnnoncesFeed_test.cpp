@@ -126,8 +126,7 @@ TEST(TopAnnoncesReplacements, AVehicleWithoutModelVersionKeepsItsOwnFieldsOnly) 
 namespace {
 struct TopAnnoncesRun : testsupport::TRunFixture {
   void SetUp() override {
-    StartRun("TOPANNONCES");
-    run.Settings = std::make_unique<shell::TSettingsFile>(windir / "none.ini");
+    StartRun("TOPANNONCES", {.SettingsFile = windir / "none.ini"});
   }
 };
 }  // namespace
@@ -137,12 +136,11 @@ TEST_F(TopAnnoncesRun, AVehicleWithoutComplementsStopsTheRunNamingIt) {
                          "<document><DataVOS><DataVO><reference>11</reference><complements/></DataVO>"
                          "<DataVO><reference>12</reference></DataVO></DataVOS></document>");
   try {
-    BuildTopAnnoncesFeed(run);
+    BuildTopAnnoncesFeed(feed);
     FAIL() << "no error";
   } catch (const xmldoc::EXMLCursorError& e) {
     EXPECT_STREQ(e.what(), "Véhicule n° 2, reference 12 : élément complements absent\r\n"
                            "TXMLCursor.AppendChild - EOF");
   }
-  EXPECT_FALSE(run.RunFinished);
   EXPECT_EQ(testsupport::ListFolder(windir / "TEMP/Annoncia"), std::vector<std::string>{"ExpDatasTopAnnonces.xml"});
 }

@@ -1,5 +1,7 @@
 #include "platform/Ansi.h"
 
+#include "platform/TextRewriter.h"
+
 #include <array>
 #include <cstdint>
 
@@ -167,32 +169,12 @@ bool ContainsText(std::string_view haystack, std::string_view needle) {
   return FindText(haystack, needle) != std::string_view::npos;
 }
 
-namespace {
-std::string ReplaceIn(std::string_view text, std::string_view searched, std::string_view pattern,
-                      std::string_view replacement) {
-  if (pattern.empty()) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
-  std::size_t start = 0;
-  for (std::size_t pos = searched.find(pattern); pos != std::string_view::npos;
-       pos = searched.find(pattern, start)) {
-    out.append(text.substr(start, pos - start));
-    out.append(replacement);
-    start = pos + pattern.size();
-  }
-  out.append(text.substr(start));
-  return out;
-}
-}  // namespace
-
 std::string ReplaceAll(std::string_view text, std::string_view pattern, std::string_view replacement) {
-  return ReplaceIn(text, text, pattern, replacement);
+  return TTextRewriter({{std::string(pattern), std::string(replacement), true}}).Apply(text);
 }
 
 std::string ReplaceAllText(std::string_view text, std::string_view pattern, std::string_view replacement) {
-  const std::string folded = FoldCase(text);
-  const std::string foldedPattern = FoldCase(pattern);
-  return ReplaceIn(text, folded, foldedPattern, replacement);
+  return TTextRewriter({{std::string(pattern), std::string(replacement)}}).Apply(text);
 }
 
 std::size_t CharLength(std::string_view text) {

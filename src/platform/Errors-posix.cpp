@@ -7,6 +7,9 @@ namespace platform {
 EInOutError::EInOutError(int errorCode, const std::string& message)
     : std::runtime_error(message), ErrorCode(errorCode) {}
 
+EInOutError::EInOutError(int errorCode, const std::string& message, const std::string& path)
+    : std::runtime_error(message + " : " + path), ErrorCode(errorCode), Path(path) {}
+
 int SystemErrorCode(int posixErrno) {
   switch (posixErrno) {
     case ENOENT: return 2;
@@ -41,5 +44,12 @@ void RaiseInOutError(int posixErrno) {
   const int code = SystemErrorCode(posixErrno);
   throw EInOutError(code, InOutErrorMessage(code));
 }
+
+void RaiseInOutError(int posixErrno, const std::string& path) {
+  const int code = SystemErrorCode(posixErrno);
+  throw EInOutError(code, InOutErrorMessage(code), path);
+}
+
+void RaiseLastInOutError(const std::string& path) { RaiseInOutError(errno != 0 ? errno : EIO, path); }
 
 }  // namespace platform

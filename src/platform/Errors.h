@@ -14,7 +14,10 @@ namespace platform {
 class EInOutError : public std::runtime_error {
 public:
   EInOutError(int errorCode, const std::string& message);
+  // The message names the file or folder: message + " : " + path.
+  EInOutError(int errorCode, const std::string& message, const std::string& path);
   int ErrorCode;
+  std::string Path;  // the file or folder the error is about; may be empty
 };
 
 // The system error code that stands for a POSIX errno value.
@@ -25,5 +28,9 @@ std::string InOutErrorMessage(int errorCode);
 
 // Raises EInOutError for a failed call that set errno.
 [[noreturn]] void RaiseInOutError(int posixErrno);
+[[noreturn]] void RaiseInOutError(int posixErrno, const std::string& path);
+// Raises EInOutError about path for the platform call that has just failed
+// (one of the calls of Files.h that answer false).
+[[noreturn]] void RaiseLastInOutError(const std::string& path);
 
 }  // namespace platform

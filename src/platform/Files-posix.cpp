@@ -106,14 +106,38 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (failIfExists && FileExists(to)) return false;
-  try {
-    const std::string bytes = ReadFileBytes(from);
-    WriteFileBytes(to, bytes);
-    return true;
-  } catch (const EInOutError&) {
+  if (failIfExists && FileExists(to)) {
+    errno = EEXIST;
     return false;
   }
+  // Calls and errno only, so that a caller can raise the error of the failed step.
+  TFd in(open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st;
+  if (in.get() < 0 || fstat(in.get(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  TFd out(open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (out.get() < 0) return false;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(in.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(out.get(), buf + done, static_cast<std::size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += w;
+    }
+  }
+  return out.Close() == 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

@@ -1,6 +1,8 @@
 // File and folder services. Paths are Windows-style or native; each call maps
 // its paths with NativePath. Calls that answer bool report failure by false
-// and never raise; the byte reading and writing calls raise EInOutError.
+// and never raise (a caller that needs the operation raises the error with
+// RaiseLastInOutError right after the failed call); the byte reading and
+// writing calls raise EInOutError.
 #pragma once
 
 #include <cstdint>
@@ -22,19 +24,19 @@ enum : std::uint32_t {
   faArchive = 0x20,
 };
 
-bool FileExists(const std::string& path);       // an existing file, not a folder
-bool DirectoryExists(const std::string& path);  // an existing folder
-bool CreateDir(const std::string& path);        // one level
-bool ForceDirectories(const std::string& path); // the whole missing chain
-bool RemoveDir(const std::string& path);        // an empty folder
-bool DeleteFile(const std::string& path);
-bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
-bool RenameFile(const std::string& from, const std::string& to);
+[[nodiscard]] bool FileExists(const std::string& path);       // an existing file, not a folder
+[[nodiscard]] bool DirectoryExists(const std::string& path);  // an existing folder
+[[nodiscard]] bool CreateDir(const std::string& path);        // one level
+[[nodiscard]] bool ForceDirectories(const std::string& path); // the whole missing chain
+[[nodiscard]] bool RemoveDir(const std::string& path);        // an empty folder
+[[nodiscard]] bool DeleteFile(const std::string& path);
+[[nodiscard]] bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+[[nodiscard]] bool RenameFile(const std::string& from, const std::string& to);
 
 // Attributes of a file or folder; nullopt when it cannot be read.
-std::optional<std::uint32_t> GetFileAttributes(const std::string& path);
+[[nodiscard]] std::optional<std::uint32_t> GetFileAttributes(const std::string& path);
 // Applies the read-only bit (the only one this system can store).
-bool SetFileAttributes(const std::string& path, std::uint32_t attributes);
+[[nodiscard]] bool SetFileAttributes(const std::string& path, std::uint32_t attributes);
 
 struct TSearchRec {
   std::string Name;
@@ -44,8 +46,8 @@ struct TSearchRec {
 // Entries matching a pattern: a folder, a separator and a mask with "*" and
 // "?" ("*.*" is every name), or a plain path. Names compare ignoring case.
 // "." and ".." are never listed. Sorted by name.
-std::vector<TSearchRec> FindFiles(const std::string& pattern);
-bool MatchesMask(const std::string& name, const std::string& mask);
+[[nodiscard]] std::vector<TSearchRec> FindFiles(const std::string& pattern);
+[[nodiscard]] bool MatchesMask(const std::string& name, const std::string& mask);
 
 // Whole contents of a file; raises EInOutError.
 std::string ReadFileBytes(const std::string& path);
@@ -58,14 +60,14 @@ void AppendFileBytes(const std::string& path, const std::string& bytes);
 std::string TempFolder();
 // Creates a new empty file with a unique name beginning with prefix in
 // folder; returns its path, or empty on failure.
-std::string CreateTempFile(const std::string& folder, const std::string& prefix);
+[[nodiscard]] std::string CreateTempFile(const std::string& folder, const std::string& prefix);
 // Whether the volume (the root of the drive) of a path can be read.
-bool VolumeAccessible(const std::string& path);
+[[nodiscard]] bool VolumeAccessible(const std::string& path);
 // Label of the removable volume (a floppy disk) holding path; empty when the
 // volume is not removable or has no label. Such volumes have no labels on
 // this machine.
 std::string RemovableVolumeLabel(const std::string& path);
 // Makes folder the process's current folder.
-bool SetCurrentDir(const std::string& folder);
+[[nodiscard]] bool SetCurrentDir(const std::string& folder);
 
 }  // namespace platform

@@ -11,13 +11,17 @@ std::string LogFilePath(const std::string& currentOption) {
   return platform::GetEnvironmentVariable("Windir") + "\\TEMP\\ZuroviRazevi" + currentOption + ".log";
 }
 
+void RestartLog(TRunControl& run) {
+  platform::WriteFileBytes(LogFilePath(run.CurrentOption()), "");
+  run.Window.AddMemoLine("-> ");
+}
+
 void LogLine(TRunControl& run, const std::string& message) {
-  const std::string path = LogFilePath(run.CurrentOption);
   if (message.empty()) {
-    platform::WriteFileBytes(path, "");
-    run.Window.AddMemoLine("-> ");
+    RestartLog(run);
     return;
   }
+  const std::string path = LogFilePath(run.CurrentOption());
   const std::string line =
       platform::FormatDateTime(platform::kLogDateTimeFormat, platform::Now()) + " - " + message;
   platform::AppendFileBytes(path, line + "\r\n");

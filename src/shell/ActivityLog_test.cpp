@@ -23,7 +23,7 @@ const std::regex kStamp(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
 }  // namespace
 
 TEST_F(LogFixture, RestartThenAppend) {
-  run.CurrentOption = "PARUVENDU";
+  run.BeginRun({.Option = "PARUVENDU"});
   testsupport::WriteFile(windir / "TEMP/ZuroviRazeviPARUVENDU.log", "old run\r\n");
   shell::LogLine(run, "");
   shell::LogLine(run, "Nb Images : 3");
@@ -36,7 +36,7 @@ TEST_F(LogFixture, RestartThenAppend) {
 }
 
 TEST_F(LogFixture, TwoRestartsLeaveAnEmptyFile) {
-  run.CurrentOption = "SITAUTOPRO";
+  run.BeginRun({.Option = "SITAUTOPRO"});
   shell::LogLine(run, "");
   shell::LogLine(run, "x");
   shell::LogLine(run, "");
@@ -47,7 +47,7 @@ TEST_F(LogFixture, TwoRestartsLeaveAnEmptyFile) {
 }
 
 TEST_F(LogFixture, MultiLineMessageIsWrittenAsItIs) {
-  run.CurrentOption = "TOPANNONCES";
+  run.BeginRun({.Option = "TOPANNONCES"});
   shell::LogLine(run, "");
   shell::LogLine(run, "<a>\r\n<b/>\r\n</a>");
   const std::string text = LogText("TOPANNONCES");
@@ -61,7 +61,7 @@ TEST_F(LogFixture, WithoutOptionTheLineGoesToTheBareLog) {
 }
 
 TEST_F(LogFixture, AppendingToAMissingFileRaisesCodeTwoAndEchoesNothing) {
-  run.CurrentOption = "INFOPRESS";
+  run.BeginRun({.Option = "INFOPRESS"});
   try {
     shell::LogLine(run, "x");
     FAIL() << "no error";

@@ -59,22 +59,4 @@ std::string TSettingsFile::ReadString(const std::string& section, const std::str
 
 bool SwitchIsOn(const std::string& value) { return value != "0"; }
 
-namespace defaults {
-std::string User(const std::string& option) {
-  if (option == "PARUVENDU") return "annonces@ftp.paruvendu.example";
-  if (option == "AUTOSCOUT24") return std::string("pf") + idClient + "@upload.autoscout24.example";
-  if (option == "SITAUTOPRO") return "SA123456@ftp.sitautopro.example";
-  if (option == "TOPANNONCES") return "annonces@ftp.topannonces.example";
-  return "";
-}
-
-std::string PassWord(const std::string& option) {
-  if (option == "PARUVENDU") return "Pv20Ann0nc";
-  if (option == "AUTOSCOUT24") return "as24pw01";
-  if (option == "SITAUTOPRO") return "sap2024x";
-  if (option == "TOPANNONCES") return "annonce2024";
-  return "";
-}
-}  // namespace defaults
-
 }  // namespace shell

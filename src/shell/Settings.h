@@ -28,7 +28,8 @@ private:
 bool SwitchIsOn(const std::string& value);
 
 // Built-in defaults of the keys. Every host is the loopback address; accounts
-// and passwords are harmless placeholders of the right form.
+// and passwords are harmless placeholders of the right form. The defaults of
+// a portal's own User and PassWord are in its descriptor (PortalTable.h).
 namespace defaults {
 inline constexpr const char* PathImages = "c:\\projects\\parcauto\\images";
 inline constexpr const char* URLImages = "http://127.0.0.1/clicheo/";
@@ -43,9 +44,6 @@ inline constexpr const char* PathTemp = "\\Temp\\AS24";
 inline constexpr const char* idClient = "0123456789";
 inline constexpr const char* FileResult = "SA123456.xml";
 inline constexpr const char* FileResultZip = "SA123456.zip";
-// Default User and PassWord of a run option's section.
-std::string User(const std::string& option);
-std::string PassWord(const std::string& option);
 }  // namespace defaults
 
 }  // namespace shell

@@ -51,10 +51,6 @@ TEST(Settings, SwitchesAreOnForAnythingButZero) {
 TEST(Settings, MissingFileGivesEveryDefault) {
   const TSettingsFile s("/no/such/folder/Annoncia.ini");
   EXPECT_EQ(s.ReadString("Options", "PathImages", shell::defaults::PathImages), "c:\\projects\\parcauto\\images");
-  EXPECT_EQ(shell::defaults::User("LEBONCOIN"), "");
-  EXPECT_EQ(shell::defaults::User("AUTOSCOUT24"), "pf0123456789@upload.autoscout24.example");
-  EXPECT_EQ(shell::defaults::PassWord("TOPANNONCES").size(), 11u);
-  EXPECT_EQ(shell::defaults::PassWord("PARUVENDU").size(), 10u);
 }
 
 TEST(Settings, ReadsAWindowsCodePageFile) {

@@ -1,8 +1,8 @@
 #include "shell/UnitAnnoncia.h"
 
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/Ansi.h"
 #include "platform/Files.h"
@@ -12,26 +12,12 @@
 
 namespace shell {
 
-void TFeedBuilderTable::Register(const std::string& option, TFeedBuilder builder) {
-  builders_[option] = std::move(builder);
-}
-
-const TFeedBuilder* TFeedBuilderTable::Find(const std::string& option) const {
-  const auto it = builders_.find(option);
-  return it == builders_.end() ? nullptr : &it->second;
-}
-
-TRunControl::TRunControl(IMainWindow& window, TFeedBuilderTable builders, std::string executablePath)
-    : Window(window), ExecutablePath(std::move(executablePath)), builders_(std::move(builders)) {}
+TRunControl::TRunControl(IMainWindow& window, TPortalTable portals, std::string executablePath)
+    : Window(window), ExecutablePath(std::move(executablePath)), portals_(std::move(portals)) {}
 
 void TRunControl::FormCreate(const std::vector<std::string>& arguments) {
-  PhotoServerListing.reset();
   if (arguments.size() == 1) {
-    try {
-      RunExport(arguments[0]);
-    } catch (const std::exception& error) {
-      HandleException(error);
-    }
+    RunAndCatch(arguments[0]);
   } else {
     Window.AddMemoLine(kUsageLine);
   }
@@ -39,8 +25,12 @@ void TRunControl::FormCreate(const std::vector<std::string>& arguments) {
 
 void TRunControl::Button1Click(const std::string& comboText) {
   if (comboText.empty()) return;
+  RunAndCatch(comboText);
+}
+
+void TRunControl::RunAndCatch(const std::string& option) {
   try {
-    RunExport(comboText);
+    RunExport(option);
   } catch (const std::exception& error) {
     HandleException(error);
   }
@@ -52,8 +42,8 @@ void TRunControl::Button2Click() {
 }
 
 void TRunControl::Timer1Timer() {
-  if (RunFinished) ++CloseTicks;
-  if (CloseTicks >= 30) Window.PostClose();
+  if (runFinished_) ++closeTicks_;
+  if (closeTicks_ >= 30) Window.PostClose();
   Window.ProcessMessages();
 }
 
@@ -61,72 +51,91 @@ void TRunControl::IdFTP1Status(const std::string& text) { Window.AddMemoLine(tex
 void TRunControl::IdFTP2Status(const std::string& text) { Window.AddMemoLine(text); }
 
 void TRunControl::IdFTP2WorkBegin(std::int64_t expectedBytes) {
-  TotalBytes = static_cast<std::int32_t>(expectedBytes);
+  totalBytes_ = static_cast<std::int32_t>(expectedBytes);
 }
 
 void TRunControl::IdFTP2Work(std::int64_t bytesDone) {
-  if (TotalBytes == 0) return;
+  if (totalBytes_ == 0) return;
   // The current rounding mode is to nearest with halves to even.
-  const double exact = static_cast<double>(bytesDone) * 100.0 / static_cast<double>(TotalBytes);
+  const double exact = static_cast<double>(bytesDone) * 100.0 / static_cast<double>(totalBytes_);
   const auto percent = static_cast<std::int32_t>(std::nearbyint(exact));
-  if (percent == LastPercent) return;
-  LastPercent = percent;
+  if (percent == lastPercent_) return;
+  lastPercent_ = percent;
   Window.SetLabel2("Transfert en cours : " + std::to_string(percent) + "%");
   Window.ProcessMessages();
 }
 
+const TSettingsFile& TRunControl::Settings() const {
+  if (!settings_) throw std::logic_error("settings read before a run");
+  return *settings_;
+}
+
+std::string TRunControl::OptionSetting(const std::string& key, const std::string& defaultValue) const {
+  return Settings().ReadString(currentOption_, key, defaultValue);
+}
+
+void TRunControl::BeginRun(const TRunSetup& setup) {
+  settings_ = std::make_unique<TSettingsFile>(setup.SettingsFile);
+  pathImages_ = setup.PathImages;
+  urlImages_ = setup.URLImages;
+  portal_ = portals_.Find(setup.Option);
+  currentOption_ = setup.Option;
+  Counters = {};
+}
+
 void TRunControl::RunExport(const std::string& option) {
   const std::string upper = platform::UpperCaseAZ(option);
-  CurrentOption.clear();
-  runAttempted_ = true;
+  currentOption_.clear();
+  portal_ = nullptr;
+  outcome_ = TRunOutcome::NoRun;
+  outcomeText_.clear();
 
   const std::string iniPath = platform::ExtractFilePath(ExecutablePath) + "Annoncia.ini";
   if (!platform::FileExists(iniPath)) LogLine(*this, "Fichier INI non trouvé : " + iniPath);
-  Settings = std::make_unique<TSettingsFile>(iniPath);
-  PathImages = Settings->ReadString("Options", "PathImages", defaults::PathImages);
-  URLImages = Settings->ReadString("Options", "URLImages", defaults::URLImages);
+  settings_ = std::make_unique<TSettingsFile>(iniPath);
+  pathImages_ = settings_->ReadString("Options", "PathImages", defaults::PathImages);
+  urlImages_ = settings_->ReadString("Options", "URLImages", defaults::URLImages);
 
-  for (const char* known : kRunOptions) {
-    if (upper == known) CurrentOption = upper;
-  }
-  Window.SetStartControlsVisible(CurrentOption.empty());
+  const TPortal* portal = portals_.Find(upper);
+  Window.SetStartControlsVisible(portal == nullptr);
   Window.SetCaption("Export des données pour " + upper);
   Window.SetBoxServerCaption("Connexion FTP pour " + upper + " : ");
-  if (CurrentOption.empty()) return;
+  if (!portal) return;
 
-  LogLine(*this, "");
-  const TFeedBuilder* builder = builders_.Find(CurrentOption);
-  if (!builder) throw std::runtime_error("no feed builder for " + CurrentOption);
-  (*builder)(*this);
+  portal_ = portal;
+  currentOption_ = upper;
+  RestartLog(*this);
+  Counters = {};
+  portal->Build(*this);
+  runFinished_ = true;
+  if (outcome_ == TRunOutcome::NoRun) outcome_ = TRunOutcome::NothingToSend;
 }
 
 void TRunControl::HandleException(const std::exception& error) {
-  RunFailed = true;
+  outcome_ = TRunOutcome::Error;
+  outcomeText_ = error.what();
   Window.ShowError(error.what());
 }
 
-int TRunControl::ExitStatus() const {
-  if (RunFailed) return esError;
-  if (!RunFinished) return esNoRun;
-  if (UploadOutcome && !UploadOutcome->starts_with(kUploadSentOutcome)) return esNotSent;
-  return esSent;
+void TRunControl::RecordUpload(bool sent, const std::string& text) {
+  outcome_ = sent ? TRunOutcome::Sent : TRunOutcome::NotSent;
+  outcomeText_ = text;
 }
 
 void TRunControl::LoadConnectionFields() {
-  const TSettingsFile& s = *Settings;
+  const TSettingsFile& s = Settings();
+  const std::string& option = currentOption_;
+  const std::string defaultUser = portal_ ? portal_->DefaultUser : "";
+  const std::string defaultPassWord = portal_ ? portal_->DefaultPassWord : "";
   using F = TConnectionField;
   Window.SetFieldText(F::paramServeurClicheo, s.ReadString("Clicheo", "ServeurFTP", defaults::ServeurFTP));
   Window.SetFieldText(F::paramUserClicheo, s.ReadString("Clicheo", "User", defaults::ClicheoUser));
   Window.SetFieldText(F::paramPasswordClicheo, s.ReadString("Clicheo", "PassWord", defaults::ClicheoPassWord));
   Window.SetFieldText(F::paramRepertClicheo, s.ReadString("Clicheo", "PathFTP", defaults::ClicheoPathFTP));
-  Window.SetFieldText(F::paramServeur, s.ReadString(CurrentOption, "ServeurFTP", defaults::ServeurFTP));
-  Window.SetFieldText(F::paramUser, s.ReadString(CurrentOption, "User", defaults::User(CurrentOption)));
-  Window.SetFieldText(F::paramPassword, s.ReadString(CurrentOption, "PassWord", defaults::PassWord(CurrentOption)));
-  Window.SetFieldText(F::paramRepert, s.ReadString(CurrentOption, "PathFTP", defaults::PathFTP));
-}
-
-void TRunControl::LoadTestFTPClicheo() {
-  TestFTPClicheo = SwitchIsOn(Settings->ReadString(CurrentOption, "TestFTPClicheo", defaults::TestFTPClicheo));
+  Window.SetFieldText(F::paramServeur, s.ReadString(option, "ServeurFTP", defaults::ServeurFTP));
+  Window.SetFieldText(F::paramUser, s.ReadString(option, "User", defaultUser));
+  Window.SetFieldText(F::paramPassword, s.ReadString(option, "PassWord", defaultPassWord));
+  Window.SetFieldText(F::paramRepert, s.ReadString(option, "PathFTP", defaults::PathFTP));
 }
 
 void ShowVersionInfo(const std::string& fileName, const std::function<void(const std::string&)>& addLine) {

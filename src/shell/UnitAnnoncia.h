@@ -1,94 +1,50 @@
-// Run control: the process-wide run state and the window's event handlers.
+// Run control: the window's event handlers and the state of the run.
 //
 // One TRunControl lives for the whole process, owned by the front-end that
-// implements IMainWindow. RunExport accepts a run option, opens the settings
-// file, restarts the activity log and calls the option's feed builder from
-// the option -> builder table, which the program fills at start-up (run
-// control never knows the builders themselves). Errors of a run are not
-// caught by RunExport; FormCreate and Button1Click hand them to
-// HandleException, which shows them in the window's error box as the
-// toolkit's application object would. A process performs at most one run.
+// implements IMainWindow. RunExport accepts a run option from the portal
+// table, opens the settings file, restarts the activity log, resets the
+// counters and calls the portal's builder; the run is finished when the
+// builder returns. Errors of a run are not caught by RunExport; FormCreate
+// and Button1Click hand them to HandleException, which shows them in the
+// window's error box as the toolkit's application object would. A process
+// performs at most one run.
+//
+// Who owns what: run control owns the run option, the settings, the photo
+// folder and address base, the counters, the outcome and the exit status;
+// builders count through Counters and report their upload through
+// RecordUpload. The FTP sessions and the photo server listing belong to the
+// transfer layer (transfer::TTransfers), which run control never sees. The
+// window sees only the window interface.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "shell/MainWindow.h"
+#include "shell/PortalTable.h"
+#include "shell/RunOutcome.h"
 #include "shell/Settings.h"
 
 namespace shell {
 
-class TRunControl;
-
-// An FTP session of the transfer layer. Run control only keeps it alive; what
-// it is and does is the transfer layer's business (shell never knows curl).
-class IFtpSession {
-public:
-  virtual ~IFtpSession() = default;
-};
-
-using TFeedBuilder = std::function<void(TRunControl&)>;
-
-// Run option -> builder.
-class TFeedBuilderTable {
-public:
-  void Register(const std::string& option, TFeedBuilder builder);
-  const TFeedBuilder* Find(const std::string& option) const;
-
-private:
-  std::map<std::string, TFeedBuilder> builders_;
-};
-
-// The run options, in their order of comparison.
-inline constexpr const char* kRunOptions[] = {"PARUVENDU",   "AUTOSCOUT24", "SITAUTOPRO",
-                                              "TOPANNONCES", "LEBONCOIN",   "INFOPRESS"};
 inline constexpr const char* kUsageLine = "Syntax : Annoncia \"option\"";
-inline constexpr const char* kUploadSentOutcome = "Transfert FTP OK : ";
 
-// Exit statuses of the programs.
-enum TExitStatus : int {
-  esSent = 0,         // run finished: feed sent, or nothing to send
-  esError = 1,        // an error ended the run
-  esNoRun = 2,        // usage shown or unknown option: no run
-  esNotSent = 3,      // run finished but the upload failed
+// The run counters, reset by run control before the builder runs.
+struct TRunCounters {
+  std::int32_t VehicleCount = 0;
+  std::int32_t PhotoLinkCount = 0;
+  std::int32_t PhotosUpdatedCount = 0;
 };
 
 class TRunControl {
 public:
-  TRunControl(IMainWindow& window, TFeedBuilderTable builders, std::string executablePath);
+  TRunControl(IMainWindow& window, TPortalTable portals, std::string executablePath);
 
   IMainWindow& Window;
   const std::string ExecutablePath;
-
-  // Run state.
-  std::string CurrentOption;
-  std::unique_ptr<TSettingsFile> Settings;
-  std::string PathImages;
-  std::string URLImages;
-  bool RunFinished = false;
-  std::int32_t CloseTicks = 0;
-  std::int32_t VehicleCount = 0;
-  std::int32_t PhotoLinkCount = 0;
-  std::int32_t PhotosUpdatedCount = 0;
-  bool TestFTPClicheo = false;
-  // Photo server listing, folded with platform::FoldCase; none until read.
-  std::optional<std::unordered_set<std::string>> PhotoServerListing;
-  std::int32_t TotalBytes = 0;
-  std::int32_t LastPercent = 0;
-  // Outcome text of the last feed upload of the run, if there was one.
-  std::optional<std::string> UploadOutcome;
-  // The FTP sessions (photo server, portal server): made by the transfer
-  // layer on first use and kept here until the process ends.
-  std::unique_ptr<IFtpSession> IdFTP1;
-  std::unique_ptr<IFtpSession> IdFTP2;
-  // Set when an error escaped a run.
-  bool RunFailed = false;
 
   // Event handlers.
   void FormCreate(const std::vector<std::string>& arguments);
@@ -104,18 +60,62 @@ public:
   // Shows an error that escaped a run and records it.
   void HandleException(const std::exception& error);
 
+  const TPortalTable& Portals() const { return portals_; }
+
+  // The state of the run. CurrentOption is empty until an option is
+  // accepted; Settings, PathImages and URLImages are read at every RunExport.
+  const std::string& CurrentOption() const { return currentOption_; }
+  const TPortal* Portal() const { return portal_; }
+  const TSettingsFile& Settings() const;
+  const std::string& PathImages() const { return pathImages_; }
+  const std::string& URLImages() const { return urlImages_; }
+  // A value of the run option's own section.
+  std::string OptionSetting(const std::string& key, const std::string& defaultValue) const;
+
+  // What RunExport sets up before calling a builder; the services' tests set
+  // it up the same way without a builder.
+  struct TRunSetup {
+    std::string Option = "";
+    std::string SettingsFile = "";  // read now; a missing file yields every default
+    std::string PathImages = "";
+    std::string URLImages = "";
+  };
+  void BeginRun(const TRunSetup& setup);
+
+  TRunCounters Counters;
+
+  // The outcome of the feed upload: its text opens the builder's last line.
+  void RecordUpload(bool sent, const std::string& text);
+  TRunOutcome Outcome() const { return outcome_; }
+  // The upload's outcome text, or the message of the error that ended the run.
+  const std::string& OutcomeText() const { return outcomeText_; }
+  bool RunFinished() const { return runFinished_; }
+  std::int32_t CloseTicks() const { return closeTicks_; }
+  // The size of the transfer under way on the portal session.
+  std::int32_t TotalBytes() const { return totalBytes_; }
+
   // The exit status for the scheduler.
-  int ExitStatus() const;
+  int ExitStatus() const { return ExitStatusOf(outcome_); }
 
   // Writes the connection settings into the eight fields, in the order every
   // builder reads them: photo server section, then the run option's section.
   void LoadConnectionFields();
-  // Reads the run option's TestFTPClicheo switch into the run state.
-  void LoadTestFTPClicheo();
 
 private:
-  TFeedBuilderTable builders_;
-  bool runAttempted_ = false;
+  void RunAndCatch(const std::string& option);
+
+  TPortalTable portals_;
+  std::string currentOption_;
+  const TPortal* portal_ = nullptr;
+  std::unique_ptr<TSettingsFile> settings_;
+  std::string pathImages_;
+  std::string urlImages_;
+  TRunOutcome outcome_ = TRunOutcome::NoRun;
+  std::string outcomeText_;
+  bool runFinished_ = false;
+  std::int32_t closeTicks_ = 0;
+  std::int32_t totalBytes_ = 0;
+  std::int32_t lastPercent_ = 0;
 };
 
 // Appends one line per version key found in the file's version block.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
+
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
 #include "shell/UnitAnnoncia.h"
@@ -14,11 +17,16 @@ struct RunFixture : ::testing::Test {
   testsupport::TTempDir exeDir;
   testsupport::TRecordingWindow window;
   std::vector<std::string> calls;  // builders called, with the option they saw
-  shell::TFeedBuilderTable Table() {
-    shell::TFeedBuilderTable t;
-    t.Register("PARUVENDU", [this](shell::TRunControl& r) { calls.push_back("ParuVendu:" + r.CurrentOption); r.RunFinished = true; });
-    t.Register("LEBONCOIN", [this](shell::TRunControl&) { calls.push_back("LeBonCoin"); });
-    t.Register("INFOPRESS", [this](shell::TRunControl&) { calls.push_back("InfoPress"); });
+  // What the ParuVendu builder does besides recording its call.
+  std::function<void(shell::TRunControl&)> paruVendu = [](shell::TRunControl&) {};
+  shell::TPortalTable Table() {
+    shell::TPortalTable t;
+    t.Register({"PARUVENDU", "ParuVendu", "pv@ftp.example", "Pv20Ann0nc", [this](shell::TRunControl& r) {
+                  calls.push_back("ParuVendu:" + r.CurrentOption());
+                  paruVendu(r);
+                }});
+    t.Register({"LEBONCOIN", "LeBonCoin", "", "", [this](shell::TRunControl&) { calls.push_back("LeBonCoin"); }});
+    t.Register({"INFOPRESS", "InfoPress", "", "", [this](shell::TRunControl&) { calls.push_back("InfoPress"); }});
     return t;
   }
   std::unique_ptr<shell::TRunControl> run;
@@ -38,8 +46,10 @@ TEST_F(RunFixture, AcceptedOptionRestartsTheLogAndCallsItsBuilder) {
   EXPECT_EQ(window.BoxServerCaption, "Connexion FTP pour PARUVENDU : ");
   EXPECT_FALSE(window.StartControlsVisible);
   EXPECT_TRUE(testsupport::PathExists(windir / "TEMP/ZuroviRazeviPARUVENDU.log"));
-  EXPECT_EQ(run->PathImages, "/photos");
-  EXPECT_EQ(run->URLImages, shell::defaults::URLImages);
+  EXPECT_EQ(run->PathImages(), "/photos");
+  EXPECT_EQ(run->URLImages(), shell::defaults::URLImages);
+  EXPECT_TRUE(run->RunFinished());
+  EXPECT_EQ(run->Outcome(), shell::TRunOutcome::NothingToSend);
   EXPECT_EQ(run->ExitStatus(), shell::esSent);
 }
 
@@ -72,11 +82,34 @@ TEST_F(RunFixture, NoneOrSeveralArgumentsShowTheUsage) {
   EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(RunFixture, MissingBuilderIsAnErrorAfterTheLogRestart) {
-  run->FormCreate({"SitAutoPro"});
-  ASSERT_EQ(window.Errors, std::vector<std::string>{"no feed builder for SITAUTOPRO"});
-  EXPECT_EQ(window.Memo, std::vector<std::string>{"-> "});
+TEST(PortalTable, RefusesPortalsThatCouldNotRun) {
+  shell::TPortalTable t;
+  const shell::TFeedBuilder build = [](shell::TRunControl&) {};
+  t.Register({"PARUVENDU", "ParuVendu", "", "", build});
+  EXPECT_THROW(t.Register({"SITAUTOPRO", "SitAutoPro", "", "", nullptr}), std::invalid_argument);
+  EXPECT_THROW(t.Register({"PARUVENDU", "Autre", "", "", build}), std::invalid_argument);
+  EXPECT_THROW(t.Register({"TopAnnonces", "TopAnnonces", "", "", build}), std::invalid_argument);
+  EXPECT_THROW(t.Register({"", "", "", "", build}), std::invalid_argument);
+  ASSERT_EQ(t.All().size(), 1u);
+  EXPECT_EQ(t.Find("SITAUTOPRO"), nullptr);
+}
+
+TEST_F(RunFixture, ErrorOfTheBuilderEndsTheRunUnfinished) {
+  paruVendu = [](shell::TRunControl&) { throw std::runtime_error("TXMLCursor.Load - export manquant"); };
+  run->FormCreate({"ParuVendu"});
+  EXPECT_EQ(window.Errors, std::vector<std::string>{"TXMLCursor.Load - export manquant"});
+  EXPECT_EQ(window.Memo, std::vector<std::string>{"-> "});  // the log restart came first
+  EXPECT_FALSE(run->RunFinished());
+  EXPECT_EQ(run->Outcome(), shell::TRunOutcome::Error);
+  EXPECT_EQ(run->OutcomeText(), "TXMLCursor.Load - export manquant");
   EXPECT_EQ(run->ExitStatus(), shell::esError);
+}
+
+TEST_F(RunFixture, CountersAreResetBeforeTheBuilder) {
+  run->Counters.VehicleCount = 7;
+  paruVendu = [](shell::TRunControl& r) { EXPECT_EQ(r.Counters.VehicleCount, 0); ++r.Counters.VehicleCount; };
+  run->FormCreate({"ParuVendu"});
+  EXPECT_EQ(run->Counters.VehicleCount, 1);
 }
 
 TEST_F(RunFixture, MissingIniIsLoggedToTheBareLogWhenItExists) {
@@ -85,7 +118,7 @@ TEST_F(RunFixture, MissingIniIsLoggedToTheBareLogWhenItExists) {
   run->FormCreate({"ParuVendu"});
   EXPECT_NE(testsupport::ReadFile(windir / "TEMP/ZuroviRazevi.log").find("Fichier INI non trouvé : " + exeDir.Path() + "/Annoncia.ini"),
             std::string::npos);
-  EXPECT_EQ(run->PathImages, "c:\\projects\\parcauto\\images");
+  EXPECT_EQ(run->PathImages(), "c:\\projects\\parcauto\\images");
   EXPECT_EQ(calls.size(), 1u);
 }
 
@@ -94,7 +127,7 @@ TEST_F(RunFixture, MissingIniWithoutBareLogEndsTheRun) {
   run->FormCreate({"ParuVendu"});
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(window.Errors.size(), 1u);
-  EXPECT_FALSE(run->RunFinished);
+  EXPECT_FALSE(run->RunFinished());
   EXPECT_EQ(run->ExitStatus(), shell::esError);
 }
 
@@ -132,30 +165,32 @@ TEST_F(RunFixture, PercentageIsRoundedHalfToEvenAndShownOnChangeOnly) {
 }
 
 TEST_F(RunFixture, ExitStatusFollowsTheUploadOutcome) {
-  run->FormCreate({"ParuVendu"});
-  run->UploadOutcome = "Transfert FTP : Erreur Connexion au serveur. ";
-  EXPECT_EQ(run->ExitStatus(), shell::esNotSent);
-  run->UploadOutcome = "Transfert FTP OK : ";
-  EXPECT_EQ(run->ExitStatus(), shell::esSent);
+  struct Case { bool sent; shell::TRunOutcome outcome; int status; } cases[] = {
+      {false, shell::TRunOutcome::NotSent, shell::esNotSent},
+      {true, shell::TRunOutcome::Sent, shell::esSent},
+  };
+  for (const Case& c : cases) {
+    paruVendu = [&](shell::TRunControl& r) { r.RecordUpload(c.sent, "outcome text "); };
+    run->FormCreate({"ParuVendu"});
+    EXPECT_EQ(run->Outcome(), c.outcome);
+    EXPECT_EQ(run->OutcomeText(), "outcome text ");
+    EXPECT_EQ(run->ExitStatus(), c.status);
+  }
 }
 
 TEST_F(RunFixture, ConnectionFieldsComeFromBothSections) {
   testsupport::WriteFile(exeDir / "Annoncia.ini",
                          "[Clicheo]\nServeurFTP=127.0.0.1:2121\nPathFTP=\n[paruvendu]\nUser=u@h\nTestFTPClicheo=\n");
-  run = std::make_unique<shell::TRunControl>(window, shell::TFeedBuilderTable{}, exeDir / "annoncia");
-  run->Settings = std::make_unique<shell::TSettingsFile>(exeDir / "Annoncia.ini");
-  run->CurrentOption = "PARUVENDU";
+  run->BeginRun({.Option = "PARUVENDU", .SettingsFile = exeDir / "Annoncia.ini"});
   run->LoadConnectionFields();
-  run->LoadTestFTPClicheo();
   auto f = [&](TConnectionField x) { return window.Fields[static_cast<std::size_t>(x)]; };
   EXPECT_EQ(f(TConnectionField::paramServeurClicheo), "127.0.0.1:2121");
   EXPECT_EQ(f(TConnectionField::paramRepertClicheo), "");
   EXPECT_EQ(f(TConnectionField::paramUserClicheo), shell::defaults::ClicheoUser);
   EXPECT_EQ(f(TConnectionField::paramUser), "u@h");
-  EXPECT_EQ(f(TConnectionField::paramPassword), shell::defaults::PassWord("PARUVENDU"));
+  EXPECT_EQ(f(TConnectionField::paramPassword), "Pv20Ann0nc");  // the portal's default
   EXPECT_EQ(f(TConnectionField::paramServeur), "127.0.0.1");
   EXPECT_EQ(f(TConnectionField::paramRepert), "");
-  EXPECT_TRUE(run->TestFTPClicheo);
 }
 
 TEST(ShowVersionInfo, FileWithoutVersionBlockAddsNothing) {

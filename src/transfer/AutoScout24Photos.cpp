@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/Ansi.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "shell/ActivityLog.h"
 #include "transfer/PhotoSync.h"
@@ -30,8 +31,8 @@ bool LocalFileExists(const std::string& fileName, const std::string& path) {
 }
 
 void ReportUpdate(shell::TRunControl& run, const std::string& fileName, const std::string& path) {
-  ++run.PhotosUpdatedCount;
-  const std::string update = "Update " + std::to_string(run.PhotosUpdatedCount) + " : ";
+  ++run.Counters.PhotosUpdatedCount;
+  const std::string update = "Update " + std::to_string(run.Counters.PhotosUpdatedCount) + " : ";
   shell::LogLine(run, update + fileName);
   run.Window.SetLabel2(update + path);
 }
@@ -43,33 +44,38 @@ std::string PhotoFileName(const std::string& text) {
   return last == std::string::npos ? text : text.substr(last + 1);
 }
 
-void StageAutoScout24Photo(shell::TRunControl& run, const std::string& stagingFolder, std::int32_t n,
+void StageAutoScout24Photo(TTransfers& transfers, const std::string& stagingFolder, std::int32_t n,
                            const std::string& photoName, const std::string& idNVO) {
-  if (!platform::DirectoryExists(stagingFolder)) platform::CreateDir(stagingFolder);
-
-  const std::string fileName = PhotoFileName(photoName);
-  const std::string source = run.PathImages + "\\" + fileName;
-  const bool sourceExists = LocalFileExists(fileName, source);
-  if (sourceExists && idNVO.find_first_of("\\/") == std::string::npos) {
-    platform::CopyFile(source, stagingFolder + "\\" + idNVO + "_" + std::to_string(n) + ".jpg", false);
+  shell::TRunControl& run = transfers.Run;
+  if (!platform::DirectoryExists(stagingFolder) && !platform::CreateDir(stagingFolder)) {
+    platform::RaiseLastInOutError(stagingFolder);
   }
 
-  ++run.PhotoLinkCount;
-  run.Window.SetLabel1("Image " + std::to_string(run.PhotoLinkCount) + " : " + source);
+  const std::string fileName = PhotoFileName(photoName);
+  const std::string source = run.PathImages() + "\\" + fileName;
+  const bool sourceExists = LocalFileExists(fileName, source);
+  if (sourceExists && idNVO.find_first_of("\\/") == std::string::npos) {
+    // A photo missing from the archive would be a photo missing on the portal.
+    const std::string staged = stagingFolder + "\\" + idNVO + "_" + std::to_string(n) + ".jpg";
+    if (!platform::CopyFile(source, staged, false)) platform::RaiseLastInOutError(staged);
+  }
+
+  ++run.Counters.PhotoLinkCount;
+  run.Window.SetLabel1("Image " + std::to_string(run.Counters.PhotoLinkCount) + " : " + source);
 
   if (sourceExists) {
-    if (!IsPhotoOnServer(run, fileName)) ReportUpdate(run, fileName, source);
+    if (!IsPhotoOnServer(transfers, fileName)) ReportUpdate(run, fileName, source);
   } else {
     shell::LogLine(run, "Pb Existence : " + fileName);
   }
 
   const std::string thumbnailName = PhotoFileName(platform::ReplaceAllText(photoName, ".jpg", "m.jpg"));
-  const std::string thumbnail = run.PathImages + "\\" + thumbnailName;
+  const std::string thumbnail = run.PathImages() + "\\" + thumbnailName;
   if (!LocalFileExists(thumbnailName, thumbnail)) {
     shell::LogLine(run, "Pb Existence : " + thumbnailName);
     return;
   }
-  if (!IsPhotoOnServer(run, thumbnailName)) ReportUpdate(run, thumbnailName, thumbnail);
+  if (!IsPhotoOnServer(transfers, thumbnailName)) ReportUpdate(run, thumbnailName, thumbnail);
 }
 
 }  // namespace transfer

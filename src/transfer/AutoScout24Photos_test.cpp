@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/Errors.h"
 #include "shell/ActivityLog.h"
 #include "support/FtpServer.h"
 #include "support/RecordingWindow.h"
@@ -26,6 +27,7 @@ struct StagingTest : ::testing::Test {
   testsupport::TTempDir windir;
   testsupport::TRecordingWindow window;
   shell::TRunControl run{window, {}, windir / "annoncia"};
+  transfer::TTransfers transfers{run};
   std::string staging = windir / "TEMP/AS24";
 
   void SetUp() override {
@@ -33,12 +35,11 @@ struct StagingTest : ::testing::Test {
     setenv("WINDIR", windir.Path().c_str(), 1);
     testsupport::MakeDirs(windir / "TEMP");
     testsupport::MakeDirs(windir / "images");
-    run.CurrentOption = "AUTOSCOUT24";
-    shell::LogLine(run, "");
-    run.PathImages = windir / "images";
+    run.BeginRun({.Option = "AUTOSCOUT24", .PathImages = windir / "images"});
+    shell::RestartLog(run);
   }
   void Photos(std::initializer_list<const char*> names) {
-    for (const char* name : names) WriteFile(run.PathImages + "/" + name, std::string("jpeg:") + name);
+    for (const char* name : names) WriteFile(run.PathImages() + "/" + name, std::string("jpeg:") + name);
   }
   Lines Logged() const {
     Lines messages;
@@ -67,17 +68,17 @@ TEST(PhotoFileName, KeepsThePartAfterTheLastSlashOrColon) {
 }
 
 TEST_F(StagingTest, CopiesPhotosUnderVehicleNumberAndPhotoNumberButNeverThumbnails) {
-  run.TestFTPClicheo = false;
+  transfers.TestFTPClicheo = false;
   Photos({"a.jpg", "am.jpg", "B.JPG", "Bm.jpg"});
-  StageAutoScout24Photo(run, staging, 1, "a.jpg", "4711");
-  StageAutoScout24Photo(run, staging, 2, "http://photos.example/vo/B.JPG", "4711");
+  StageAutoScout24Photo(transfers, staging, 1, "a.jpg", "4711");
+  StageAutoScout24Photo(transfers, staging, 2, "http://photos.example/vo/B.JPG", "4711");
   EXPECT_EQ(ListFolder(staging), (Lines{"4711_1.jpg", "4711_2.jpg"}));
   EXPECT_EQ(ReadFile(staging + "/4711_1.jpg"), "jpeg:a.jpg");
   EXPECT_EQ(ReadFile(staging + "/4711_2.jpg"), "jpeg:B.JPG");
-  EXPECT_EQ(run.PhotoLinkCount, 2);
-  EXPECT_EQ(window.Label1Text, "Image 2 : " + run.PathImages + "\\B.JPG");
+  EXPECT_EQ(run.Counters.PhotoLinkCount, 2);
+  EXPECT_EQ(window.Label1Text, "Image 2 : " + run.PathImages() + "\\B.JPG");
   // Switch off: every photo counts as on the server.
-  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 0);
   EXPECT_EQ(Logged(), Lines{});
   EXPECT_EQ(window.Label2Text, "Label2");
 }
@@ -89,44 +90,57 @@ TEST_F(StagingTest, ReportsWhatIsMissingLocallyOrOnThePhotoServerAndSendsNothing
   window.SetFieldText(TConnectionField::paramUserClicheo, "p@ftp.example");
   window.SetFieldText(TConnectionField::paramPasswordClicheo, "Ph0t0s42");
   window.SetFieldText(TConnectionField::paramRepertClicheo, "www/clicheo");
-  run.TestFTPClicheo = true;
+  transfers.TestFTPClicheo = true;
   Photos({"a.jpg", "am.jpg", "gonem.jpg", "solo.jpg", "after.jpg", "afterm.jpg"});
-  StageAutoScout24Photo(run, staging, 1, "a.jpg", "1");
-  StageAutoScout24Photo(run, staging, 2, "gone.jpg", "1");
-  StageAutoScout24Photo(run, staging, 3, "solo.jpg", "1");
-  EXPECT_EQ(window.Label2Text, "Update 3 : " + run.PathImages + "\\solo.jpg");
-  StageAutoScout24Photo(run, staging, 1, "after.jpg", "2");
+  StageAutoScout24Photo(transfers, staging, 1, "a.jpg", "1");
+  StageAutoScout24Photo(transfers, staging, 2, "gone.jpg", "1");
+  StageAutoScout24Photo(transfers, staging, 3, "solo.jpg", "1");
+  EXPECT_EQ(window.Label2Text, "Update 3 : " + run.PathImages() + "\\solo.jpg");
+  StageAutoScout24Photo(transfers, staging, 1, "after.jpg", "2");
   EXPECT_EQ(Logged(), (Lines{"Lecture du répertoire FTP Clicheo", "Update 1 : a.jpg", "Pb Existence : gone.jpg",
                              "Update 2 : gonem.jpg", "Update 3 : solo.jpg", "Pb Existence : solom.jpg",
                              "Update 4 : after.jpg", "Update 5 : afterm.jpg"}));
-  EXPECT_EQ(run.PhotosUpdatedCount, 5);
-  EXPECT_EQ(run.PhotoLinkCount, 4);
-  EXPECT_EQ(window.Label2Text, "Update 5 : " + run.PathImages + "\\afterm.jpg");
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 5);
+  EXPECT_EQ(run.Counters.PhotoLinkCount, 4);
+  EXPECT_EQ(window.Label2Text, "Update 5 : " + run.PathImages() + "\\afterm.jpg");
   EXPECT_EQ(ListFolder(staging), (Lines{"1_1.jpg", "1_3.jpg", "2_1.jpg"}));
   EXPECT_EQ(server.Count("STOR"), 0);
   EXPECT_EQ(server.Count("NLST"), 1);
 }
 
 TEST_F(StagingTest, NamesClimbingOutOfThePhotoFolderAreNeverRead) {
-  run.TestFTPClicheo = false;
+  transfers.TestFTPClicheo = false;
   WriteFile(windir / "secret.jpg", "secret");
   WriteFile(windir / "secretm.jpg", "secret");
   Photos({"sub/p.jpg", "sub/pm.jpg"});
-  StageAutoScout24Photo(run, staging, 1, "..\\secret.jpg", "5");
-  StageAutoScout24Photo(run, staging, 2, "http://x/sub\\..\\..\\secret.jpg", "5");
-  StageAutoScout24Photo(run, staging, 3, "sub\\p.jpg", "5");  // a sub-folder of the photo folder is fine
-  StageAutoScout24Photo(run, staging, 4, "sub\\p.jpg", "..\\5");
+  StageAutoScout24Photo(transfers, staging, 1, "..\\secret.jpg", "5");
+  StageAutoScout24Photo(transfers, staging, 2, "http://x/sub\\..\\..\\secret.jpg", "5");
+  StageAutoScout24Photo(transfers, staging, 3, "sub\\p.jpg", "5");  // a sub-folder of the photo folder is fine
+  StageAutoScout24Photo(transfers, staging, 4, "sub\\p.jpg", "..\\5");
   EXPECT_EQ(ListFolder(staging), Lines{"5_3.jpg"});
   EXPECT_EQ(ListFolder(windir.Path()), (Lines{"TEMP", "images", "secret.jpg", "secretm.jpg"}));
   EXPECT_EQ(Logged(), (Lines{"Pb Existence : ..\\secret.jpg", "Pb Existence : ..\\secretm.jpg",
                              "Pb Existence : sub\\..\\..\\secret.jpg", "Pb Existence : sub\\..\\..\\secretm.jpg"}));
 }
 
-TEST_F(StagingTest, MissingFolderAboveTheStagingFolderStagesNothingAndGoesOn) {
-  run.TestFTPClicheo = false;
+// A photo that cannot be staged would be missing from the archive: the run
+// stops there, naming the folder or file.
+TEST_F(StagingTest, AStagingFolderThatCannotBeMadeOrWrittenEndsTheRun) {
+  transfers.TestFTPClicheo = false;
   Photos({"a.jpg", "am.jpg"});
-  StageAutoScout24Photo(run, windir / "missing/AS24", 1, "a.jpg", "9");
+  try {
+    StageAutoScout24Photo(transfers, windir / "missing/AS24", 1, "a.jpg", "9");
+    FAIL() << "no error";
+  } catch (const platform::EInOutError& e) {
+    EXPECT_EQ(e.Path, windir / "missing/AS24");
+  }
   EXPECT_FALSE(testsupport::PathExists(windir / "missing"));
-  EXPECT_EQ(run.PhotoLinkCount, 1);
-  EXPECT_EQ(Logged(), Lines{});
+
+  testsupport::MakeDirs(staging + "/9_1.jpg");  // a folder where the copy goes
+  try {
+    StageAutoScout24Photo(transfers, staging, 1, "a.jpg", "9");
+    FAIL() << "no error";
+  } catch (const platform::EInOutError& e) {
+    EXPECT_EQ(e.Path, staging + "\\9_1.jpg");
+  }
 }

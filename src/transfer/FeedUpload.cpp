@@ -1,7 +1,6 @@
 #include "transfer/FeedUpload.h"
 
 #include "platform/Paths.h"
-#include "transfer/FtpSession.h"
 #include "xmldoc/XMLUtils.h"
 
 namespace transfer {
@@ -9,14 +8,15 @@ namespace {
 using shell::TConnectionField;
 }
 
-std::string UploadFeedFile(shell::TRunControl& run, const std::string& fullPath) {
-  std::string outcome;
+std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
+  shell::TRunControl& run = transfers.Run;
   shell::IMainWindow& window = run.Window;
+  const char* outcome = nullptr;
   try {
-    run.TotalBytes = xmldoc::FileSizeOf(fullPath);
-    TFtpSession& session = PortalSession(run);
+    run.IdFTP2WorkBegin(xmldoc::FileSizeOf(fullPath));
+    TFtpSession& session = transfers.PortalSession();
     if (!session.Connected()) {
-      window.SetLabel1("Connexion " + run.CurrentOption + " - on connection");
+      window.SetLabel1("Connexion " + run.CurrentOption() + " - on connection");
       session.Connect(window.FieldText(TConnectionField::paramServeur), window.FieldText(TConnectionField::paramUser),
                       window.FieldText(TConnectionField::paramPassword),
                       window.FieldText(TConnectionField::paramRepert));
@@ -24,16 +24,17 @@ std::string UploadFeedFile(shell::TRunControl& run, const std::string& fullPath)
   } catch (...) {
     outcome = kUploadConnectionFailed;
   }
-  if (outcome.empty()) {
+  if (!outcome) {
     try {
       window.SetLabel2(window.Label2() + " - on transfert");
-      PortalSession(run).Store(fullPath, platform::ExtractFileName(fullPath));
+      transfers.PortalSession().Store(fullPath, platform::ExtractFileName(fullPath));
     } catch (...) {
       outcome = kUploadTransferFailed;
     }
   }
-  if (outcome.empty()) outcome = kUploadSent;
-  run.UploadOutcome = outcome;
+  const bool sent = outcome == nullptr;
+  if (sent) outcome = kUploadSent;
+  run.RecordUpload(sent, outcome);
   return outcome;
 }
 

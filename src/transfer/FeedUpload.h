@@ -1,25 +1,25 @@
 // The feed upload: one finished feed file (the XML feed, or its archive) sent
 // to the portal's FTP server at the end of a run.
 //
-// UploadFeedFile sends the file through the portal session (IdFTP2), opening
-// it on first use from the portal connection fields, and returns the outcome
-// text, which it also leaves in run.UploadOutcome (the console program's exit
-// status depends on it). Callers append their own text to it directly: each
-// outcome ends with a blank. No error leaves it; nothing is logged here.
+// UploadFeedFile sends the file through the portal session, opening it on
+// first use from the portal connection fields, records the outcome with run
+// control (whose exit status depends on it) and returns the outcome text.
+// Callers append their own text to it directly: each outcome ends with a
+// blank. No error leaves it; nothing is logged here.
 #pragma once
 
 #include <string>
 
-#include "shell/UnitAnnoncia.h"
+#include "transfer/Transfers.h"
 
 namespace transfer {
 
-inline constexpr const char* kUploadSent = shell::kUploadSentOutcome;  // "Transfert FTP OK : "
+inline constexpr const char* kUploadSent = "Transfert FTP OK : ";
 inline constexpr const char* kUploadConnectionFailed = "Transfert FTP : Erreur Connexion au serveur. ";
 inline constexpr const char* kUploadTransferFailed = "Transfert FTP : Erreur lors du transfert. ";
 
 // fullPath: the local file (Windows-style or native); it is stored under its
 // own name, without folder, in the session's remote folder.
-std::string UploadFeedFile(shell::TRunControl& run, const std::string& fullPath);
+std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath);
 
 }  // namespace transfer

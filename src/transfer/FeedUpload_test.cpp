@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "support/FtpServer.h"
@@ -48,10 +49,12 @@ struct FeedUploadTest : ::testing::Test {
   testsupport::TTempDir local;
   TWatchedWindow window;
   shell::TRunControl run{window, {}, local / "annoncia"};
+  std::optional<transfer::TTransfers> transfers;  // a new one is a new run's sessions
 
   void SetUp() override {
     transfer::SetFtpTimeLimits({10s, 10s, 10s, 10s});
-    run.CurrentOption = "PARUVENDU";
+    run.BeginRun({.Option = "PARUVENDU"});
+    transfers.emplace(run);
   }
   void TearDown() override {
     EXPECT_FALSE(window.OffThread);
@@ -78,10 +81,11 @@ TEST_F(FeedUploadTest, SendsTheFileThenReusesTheSessionWithoutReconnecting) {
   TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "in"});
   PortalFields(server.Address(), "in");
   const std::string bytes(300000, 'x');
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("RovelleDatasVO-20240101.xml", bytes)), "Transfert FTP OK : ");
-  EXPECT_EQ(run.UploadOutcome, "Transfert FTP OK : ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("RovelleDatasVO-20240101.xml", bytes)), "Transfert FTP OK : ");
+  EXPECT_EQ(run.Outcome(), shell::TRunOutcome::Sent);
+  EXPECT_EQ(run.OutcomeText(), "Transfert FTP OK : ");
   EXPECT_EQ(testsupport::ReadFile(server.Root() + "/RovelleDatasVO-20240101.xml"), bytes);
-  EXPECT_EQ(run.TotalBytes, 300000);
+  EXPECT_EQ(run.TotalBytes(), 300000);
   EXPECT_EQ(window.Label1Text, "Connexion PARUVENDU - on connection");
   EXPECT_EQ(window.Label2Text, "Transfert en cours : 100%");
   for (const char* status : {"Resolving hostname 127.0.0.1.", "Connected.", "Connection established",
@@ -92,7 +96,7 @@ TEST_F(FeedUploadTest, SendsTheFileThenReusesTheSessionWithoutReconnecting) {
   // Later calls go straight to the transfer, in the folder of the first one.
   window.Label1Text = "Image 4 : photo";
   window.SetFieldText(TConnectionField::paramRepert, "elsewhere");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("second.zip", "PK")), "Transfert FTP OK : ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("second.zip", "PK")), "Transfert FTP OK : ");
   EXPECT_EQ(testsupport::ReadFile(server.Root() + "/second.zip"), "PK");
   EXPECT_EQ(window.Label1Text, "Image 4 : photo");
   EXPECT_EQ(server.Count("USER"), 1);
@@ -102,9 +106,9 @@ TEST_F(FeedUploadTest, SendsTheFileThenReusesTheSessionWithoutReconnecting) {
 TEST_F(FeedUploadTest, MissingRemoteFolderIsAConnectionErrorAndLeavesTheLoginFolder) {
   TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "in", .CreateFolder = false});
   PortalFields(server.Address(), "in");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("a.zip", "A")), "Transfert FTP : Erreur Connexion au serveur. ");
   EXPECT_EQ(server.Count("STOR"), 0);
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("b.zip", "B")), "Transfert FTP OK : ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("b.zip", "B")), "Transfert FTP OK : ");
   EXPECT_EQ(testsupport::ListFolder(server.Home()), std::vector<std::string>{"b.zip"});
   EXPECT_EQ(server.Count("USER"), 1);
 }
@@ -112,7 +116,7 @@ TEST_F(FeedUploadTest, MissingRemoteFolderIsAConnectionErrorAndLeavesTheLoginFol
 TEST_F(FeedUploadTest, EmptyFolderFieldSendsIntoTheLoginFolder) {
   TFtpServer server({.User = kUser, .Password = kPassword});
   PortalFields(server.Address(), "");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP OK : ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("a.zip", "A")), "Transfert FTP OK : ");
   EXPECT_EQ(testsupport::ReadFile(server.Home() + "/a.zip"), "A");
   EXPECT_EQ(server.Count("CWD"), 0);
 }
@@ -120,20 +124,19 @@ TEST_F(FeedUploadTest, EmptyFolderFieldSendsIntoTheLoginFolder) {
 TEST_F(FeedUploadTest, MissingLocalFileConnectsButSendsNothing) {
   TFtpServer server({.User = kUser, .Password = kPassword});
   PortalFields(server.Address(), "");
-  EXPECT_EQ(transfer::UploadFeedFile(run, local / "none.zip"), "Transfert FTP : Erreur lors du transfert. ");
-  EXPECT_EQ(run.TotalBytes, -1);
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, local / "none.zip"), "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(run.TotalBytes(), -1);
   EXPECT_EQ(server.Count("USER"), 1);
   EXPECT_EQ(server.Count("STOR"), 0);
-  run.RunFinished = true;
-  EXPECT_EQ(run.ExitStatus(), shell::esNotSent);
+  EXPECT_EQ(run.Outcome(), shell::TRunOutcome::NotSent);
 }
 
 TEST_F(FeedUploadTest, EmptyFileIsSentWithoutPercentage) {
   TFtpServer server({.User = kUser, .Password = kPassword});
   PortalFields(server.Address(), "");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("empty.zip", "")), "Transfert FTP OK : ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("empty.zip", "")), "Transfert FTP OK : ");
   EXPECT_EQ(testsupport::ReadFile(server.Home() + "/empty.zip"), "");
-  EXPECT_EQ(run.TotalBytes, 0);
+  EXPECT_EQ(run.TotalBytes(), 0);
   EXPECT_EQ(window.Label2Text, "Label2 - on transfert");
 }
 
@@ -148,21 +151,21 @@ TEST_F(FeedUploadTest, FailedConnectionsAreRetriedByTheNextCall) {
                         Case{"line break in user", server.Address(), kUser + "\r\nDELE x"},
                         Case{"no server address", "", kUser}}) {
     PortalFields(c.Server, "", c.User);
-    EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP : Erreur Connexion au serveur. ")
+    EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("a.zip", "A")), "Transfert FTP : Erreur Connexion au serveur. ")
         << c.Name;
   }
   EXPECT_EQ(server.Count("DELE") + server.Count("STOR") + refusing.Count("STOR"), 0);
   PortalFields(server.Address(), "");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("a.zip", "A")), "Transfert FTP OK : ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("a.zip", "A")), "Transfert FTP OK : ");
   EXPECT_TRUE(MemoHas("Login denied (530 Authentication failed.)"));
 }
 
 TEST_F(FeedUploadTest, BrokenOrRefusedTransferIsATransferError) {
   TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {ftpfault::DropData}});
   PortalFields(server.Address(), "");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("big.zip", std::string(2 << 20, 'z'))),
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("big.zip", std::string(2 << 20, 'z'))),
             "Transfert FTP : Erreur lors du transfert. ");
-  EXPECT_EQ(transfer::UploadFeedFile(run, Feed("x\r\nDELE big.zip", "x")), "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("x\r\nDELE big.zip", "x")), "Transfert FTP : Erreur lors du transfert. ");
   EXPECT_EQ(server.Count("DELE"), 0);
   EXPECT_EQ(server.Count("STOR"), 1);
 }
@@ -177,11 +180,11 @@ TEST_F(FeedUploadTest, HungServerEndsTheCallWithinTheLimitsAndTheWindowStaysServ
                         Case{ftpfault::StallReply, "Transfert FTP : Erreur lors du transfert. "}}) {
     SCOPED_TRACE(c.Fault);
     TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {c.Fault}});
-    run.IdFTP2.reset();
+    transfers.emplace(run);
     PortalFields(server.Address(), "");
     window.Pumps.clear();
     const auto start = TClock::now();
-    EXPECT_EQ(transfer::UploadFeedFile(run, Feed("feed.zip", "PK")), c.Outcome);
+    EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), c.Outcome);
     const auto end = TClock::now();
     EXPECT_LT(end - start, 5s);
     auto last = start;

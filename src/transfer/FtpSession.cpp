@@ -559,26 +559,4 @@ void TFtpSession::Store(const std::string& localPath, const std::string& remoteN
 
 std::vector<std::string> TFtpSession::ListNames() { return impl_->ListNames(); }
 
-TFtpSession& PhotoSession(shell::TRunControl& run) {
-  if (!run.IdFTP1) {
-    TFtpEvents events;
-    events.Status = [&run](const std::string& text) { run.IdFTP1Status(text); };
-    events.ProcessMessages = [&run] { run.Window.ProcessMessages(); };
-    run.IdFTP1 = std::make_unique<TFtpSession>(std::move(events), FtpTimeLimits());
-  }
-  return dynamic_cast<TFtpSession&>(*run.IdFTP1);
-}
-
-TFtpSession& PortalSession(shell::TRunControl& run) {
-  if (!run.IdFTP2) {
-    TFtpEvents events;
-    events.Status = [&run](const std::string& text) { run.IdFTP2Status(text); };
-    events.WorkBegin = [&run](std::int64_t bytes) { run.IdFTP2WorkBegin(bytes); };
-    events.Work = [&run](std::int64_t bytes) { run.IdFTP2Work(bytes); };
-    events.ProcessMessages = [&run] { run.Window.ProcessMessages(); };
-    run.IdFTP2 = std::make_unique<TFtpSession>(std::move(events), FtpTimeLimits());
-  }
-  return dynamic_cast<TFtpSession&>(*run.IdFTP2);
-}
-
 }  // namespace transfer

@@ -36,7 +36,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/UnitAnnoncia.h"
 
 namespace transfer {
 
@@ -73,10 +72,10 @@ struct TFtpEvents {
   std::function<void()> ProcessMessages;           // the window's message pump
 };
 
-class TFtpSession : public shell::IFtpSession {
+class TFtpSession {
 public:
   TFtpSession(TFtpEvents events, TFtpTimeLimits limits);
-  ~TFtpSession() override;
+  ~TFtpSession();
   TFtpSession(const TFtpSession&) = delete;
   TFtpSession& operator=(const TFtpSession&) = delete;
 
@@ -96,12 +95,5 @@ private:
   class TImpl;
   std::unique_ptr<TImpl> impl_;
 };
-
-// The two sessions of the run, made on first use with their events wired to
-// the run's handlers and the window, and kept in the run until it ends:
-// the photo session (IdFTP1: status only) and the portal session (IdFTP2:
-// status, transfer start and progress).
-TFtpSession& PhotoSession(shell::TRunControl& run);
-TFtpSession& PortalSession(shell::TRunControl& run);
 
 }  // namespace transfer

@@ -30,80 +30,84 @@ bool IsSafePhotoName(std::string_view name) {
   }
 }
 
-void ConnectPhotoSession(shell::TRunControl& run, TFtpSession& session) {
-  const shell::IMainWindow& w = run.Window;
+void ConnectPhotoSession(const shell::IMainWindow& w, TFtpSession& session) {
   session.Connect(w.FieldText(TConnectionField::paramServeurClicheo), w.FieldText(TConnectionField::paramUserClicheo),
                   w.FieldText(TConnectionField::paramPasswordClicheo),
                   w.FieldText(TConnectionField::paramRepertClicheo));
 }
 
 // One side of SyncPhotos: the photo or its thumbnail.
-void SyncOne(shell::TRunControl& run, const std::string& localPath, bool safe, const std::string& serverName,
+void SyncOne(TTransfers& transfers, const std::string& localPath, bool safe, const std::string& serverName,
              const std::string& problemName) {
   // A photo on the server needs nothing, so the local look-up (the costly
   // part on a large export) is made only for the others.
-  if (IsPhotoOnServer(run, serverName)) return;
+  if (IsPhotoOnServer(transfers, serverName)) return;
+  shell::TRunControl& run = transfers.Run;
   if (!(safe && platform::FileExists(localPath))) {
     shell::LogLine(run, "Pb Existence : " + problemName);
   } else {
-    ++run.PhotosUpdatedCount;
-    const std::string count = std::to_string(run.PhotosUpdatedCount);
+    ++run.Counters.PhotosUpdatedCount;
+    const std::string count = std::to_string(run.Counters.PhotosUpdatedCount);
     shell::LogLine(run, "Update " + count + " : " + platform::ExtractFileName(localPath));
     run.Window.SetLabel2("Update " + count + " : " + localPath);
-    UploadPhoto(run, localPath);
+    UploadPhoto(transfers, localPath);
   }
 }
 
 }  // namespace
 
-void SyncPhotos(shell::TRunControl& run, const std::string& photoFileName) {
+void SyncPhotos(TTransfers& transfers, const std::string& photoFileName) {
+  shell::TRunControl& run = transfers.Run;
   const bool safe = IsSafePhotoName(photoFileName);
-  const std::string image = "Image " + std::to_string(run.PhotoLinkCount) + " : ";
-  const std::string localPath = run.PathImages + "\\" + photoFileName;
+  const std::string image = "Image " + std::to_string(run.Counters.PhotoLinkCount) + " : ";
+  const std::string localPath = run.PathImages() + "\\" + photoFileName;
   run.Window.SetLabel1(image + localPath);
-  SyncOne(run, localPath, safe, photoFileName, photoFileName);
+  SyncOne(transfers, localPath, safe, photoFileName, photoFileName);
 
   const std::string thumbnailPath = platform::ReplaceAllText(localPath, ".jpg", "m.jpg");
   const std::string thumbnailName = platform::ExtractFileName(thumbnailPath);
   run.Window.SetLabel1(image + thumbnailPath);
-  SyncOne(run, thumbnailPath, safe, thumbnailName, thumbnailName);
+  SyncOne(transfers, thumbnailPath, safe, thumbnailName, thumbnailName);
 }
 
-bool IsPhotoOnServer(shell::TRunControl& run, const std::string& fileName) {
-  if (!run.TestFTPClicheo) return true;
-  if (!run.PhotoServerListing) {
+bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName) {
+  if (!transfers.TestFTPClicheo) return true;
+  shell::IMainWindow& window = transfers.Run.Window;
+  if (!transfers.PhotoServerListing) {
     try {
-      TFtpSession& session = PhotoSession(run);
+      TFtpSession& session = transfers.PhotoSession();
       if (!session.Connected()) {
-        run.Window.SetLabel1(run.Window.Label1() + " - on connection " + fileName);
-        ConnectPhotoSession(run, session);
+        window.SetLabel1(window.Label1() + " - on connection " + fileName);
+        ConnectPhotoSession(window, session);
       }
     } catch (const std::exception&) {
       return false;
     }
-    shell::LogLine(run, "Lecture du répertoire FTP Clicheo");
-    run.PhotoServerListing.emplace();
-    for (const std::string& name : PhotoSession(run).ListNames()) {
-      run.PhotoServerListing->insert(platform::FoldCase(name));
+    shell::LogLine(transfers.Run, "Lecture du répertoire FTP Clicheo");
+    transfers.PhotoServerListing.emplace();
+    for (const std::string& name : transfers.PhotoSession().ListNames()) {
+      transfers.PhotoServerListing->insert(platform::FoldCase(name));
     }
   }
-  return run.PhotoServerListing->contains(platform::FoldCase(fileName));
+  return transfers.PhotoServerListing->contains(platform::FoldCase(fileName));
 }
 
-void UploadPhoto(shell::TRunControl& run, const std::string& localPath) {
+void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
+  shell::IMainWindow& window = transfers.Run.Window;
   try {
-    TFtpSession& session = PhotoSession(run);
+    TFtpSession& session = transfers.PhotoSession();
     if (!session.Connected()) {
-      run.Window.SetLabel1(run.Window.Label1() + " - on connection");
-      ConnectPhotoSession(run, session);
+      window.SetLabel1(window.Label1() + " - on connection");
+      ConnectPhotoSession(window, session);
     }
   } catch (const std::exception&) {
     return;
   }
   try {
-    run.Window.SetLabel2(run.Window.Label2() + " - on transfert");
-    PhotoSession(run).Store(localPath, platform::ExtractFileName(localPath));
+    window.SetLabel2(window.Label2() + " - on transfert");
+    transfers.PhotoSession().Store(localPath, platform::ExtractFileName(localPath));
   } catch (const std::exception&) {
+    // A photo the server refuses is sent again by the next run, which still misses it.
   }
 }
 

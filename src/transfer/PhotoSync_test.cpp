@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 #include "shell/ActivityLog.h"
@@ -28,16 +29,20 @@ struct PhotoSyncTest : ::testing::Test {
   testsupport::TTempDir photos;
   testsupport::TRecordingWindow window;
   shell::TRunControl run{window, {}, photos / "annoncia"};
+  std::optional<transfer::TTransfers> transfers;  // a new one is a new run's sessions and listing
 
   void SetUp() override {
     transfer::SetFtpTimeLimits({10s, 10s, 10s, 10s});
     setenv("WINDIR", windir.Path().c_str(), 1);
     testsupport::MakeDirs(windir / "TEMP");
-    run.CurrentOption = "PARUVENDU";
-    shell::LogLine(run, "");
-    run.PathImages = photos.Path();
-    run.TestFTPClicheo = true;
-    run.PhotoLinkCount = 5;
+    BeginRun(photos.Path());
+  }
+  void BeginRun(const std::string& pathImages) {
+    run.BeginRun({.Option = "PARUVENDU", .PathImages = pathImages});
+    shell::RestartLog(run);
+    run.Counters.PhotoLinkCount = 5;
+    transfers.emplace(run);
+    transfers->TestFTPClicheo = true;
   }
   void TearDown() override {
     for (const auto& line : window.Memo) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
@@ -73,27 +78,27 @@ TFtpServer PhotoServer(std::vector<std::string> faults = {}) {
 TEST_F(PhotoSyncTest, SwitchOffNeverContactsTheServer) {
   TFtpServer server = PhotoServer();
   PhotoFields(server);
-  run.TestFTPClicheo = false;
+  transfers->TestFTPClicheo = false;
   LocalPhotos({"123.jpg"});
-  transfer::SyncPhotos(run, "123.jpg");
-  transfer::SyncPhotos(run, "404.jpg");
-  EXPECT_TRUE(transfer::IsPhotoOnServer(run, "anything.jpg"));
+  transfer::SyncPhotos(*transfers, "123.jpg");
+  transfer::SyncPhotos(*transfers, "404.jpg");
+  EXPECT_TRUE(transfer::IsPhotoOnServer(*transfers, "anything.jpg"));
   EXPECT_TRUE(server.Commands().empty());
   EXPECT_TRUE(Logged().empty());
-  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 0);
   EXPECT_EQ(window.Label1Text, "Image 5 : " + photos.Path() + "\\404m.jpg");
   EXPECT_EQ(window.Label2Text, "Label2");
-  EXPECT_FALSE(run.PhotoServerListing.has_value());
+  EXPECT_FALSE(transfers->PhotoServerListing.has_value());
 }
 
 TEST_F(PhotoSyncTest, PhotoAndThumbnailMissingOnTheServerAreUploaded) {
   TFtpServer server = PhotoServer();
   PhotoFields(server);
   LocalPhotos({"123.jpg", "123m.jpg"});
-  transfer::SyncPhotos(run, "123.jpg");
+  transfer::SyncPhotos(*transfers, "123.jpg");
   EXPECT_EQ(Logged(), (std::vector<std::string>{"Lecture du répertoire FTP Clicheo", "Update 1 : 123.jpg",
                                                 "Update 2 : 123m.jpg"}));
-  EXPECT_EQ(run.PhotosUpdatedCount, 2);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 2);
   EXPECT_EQ(testsupport::ReadFile(server.Root() + "/123.jpg"), "jpeg:123.jpg");
   EXPECT_EQ(testsupport::ReadFile(server.Root() + "/123m.jpg"), "jpeg:123m.jpg");
   EXPECT_EQ(window.Label1Text, "Image 5 : " + photos.Path() + "\\123m.jpg");
@@ -107,11 +112,11 @@ TEST_F(PhotoSyncTest, ListingIsReadOnceAndMatchesWholeNamesIgnoringCase) {
   for (const char* name : {"123.JPG", "123M.JPG", "x456.jpg"}) WriteFile(server.Root() + "/" + name, "old");
   PhotoFields(server);
   LocalPhotos({"123.jpg", "123m.jpg", "456.jpg", "456m.jpg"});
-  transfer::SyncPhotos(run, "123.jpg");
-  transfer::SyncPhotos(run, "456.jpg");
-  transfer::SyncPhotos(run, "456.jpg");  // named twice: sent twice
+  transfer::SyncPhotos(*transfers, "123.jpg");
+  transfer::SyncPhotos(*transfers, "456.jpg");
+  transfer::SyncPhotos(*transfers, "456.jpg");  // named twice: sent twice
   EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"456.jpg", "456m.jpg", "456.jpg", "456m.jpg"}));
-  EXPECT_EQ(run.PhotosUpdatedCount, 4);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 4);
   EXPECT_EQ(server.Count("NLST"), 1);
   EXPECT_EQ(Logged().front(), "Lecture du répertoire FTP Clicheo");
   EXPECT_EQ(Logged().back(), "Update 4 : 456m.jpg");
@@ -121,34 +126,34 @@ TEST_F(PhotoSyncTest, PhotoMissingOnBothSidesIsReported) {
   TFtpServer server = PhotoServer();
   WriteFile(server.Root() + "/555.jpg", "old");
   PhotoFields(server);
-  transfer::SyncPhotos(run, "555.jpg");
-  transfer::SyncPhotos(run, "789.jpg");
+  transfer::SyncPhotos(*transfers, "555.jpg");
+  transfer::SyncPhotos(*transfers, "789.jpg");
   EXPECT_EQ(Logged(), (std::vector<std::string>{"Lecture du répertoire FTP Clicheo", "Pb Existence : 555m.jpg",
                                                 "Pb Existence : 789.jpg", "Pb Existence : 789m.jpg"}));
-  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 0);
 }
 
 TEST_F(PhotoSyncTest, JpgInThePhotoFolderPathChangesForTheThumbnailToo) {
   TFtpServer server = PhotoServer();
   PhotoFields(server);
-  run.PathImages = photos / "stock.jpg";
+  BeginRun(photos / "stock.jpg");
   WriteFile(photos / "stock.jpg/7.jpg", "photo");
   WriteFile(photos / "stockm.jpg/7m.jpg", "thumbnail");
-  transfer::SyncPhotos(run, "7.jpg");
+  transfer::SyncPhotos(*transfers, "7.jpg");
   EXPECT_EQ(window.Label1Text, "Image 5 : " + photos / "stockm.jpg" + "\\7m.jpg");
   EXPECT_EQ(testsupport::ReadFile(server.Root() + "/7m.jpg"), "thumbnail");
-  EXPECT_EQ(run.PhotosUpdatedCount, 2);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 2);
 }
 
 TEST_F(PhotoSyncTest, RefusedLoginCountsEveryLocalPhotoAsAnUpdateAndTheRunGoesOn) {
   TFtpServer server = PhotoServer({ftpfault::RefuseLogin});
   PhotoFields(server);
   LocalPhotos({"1.jpg", "1m.jpg", "2.jpg"});
-  transfer::SyncPhotos(run, "1.jpg");
-  transfer::SyncPhotos(run, "2.jpg");
+  transfer::SyncPhotos(*transfers, "1.jpg");
+  transfer::SyncPhotos(*transfers, "2.jpg");
   EXPECT_EQ(Logged(), (std::vector<std::string>{"Update 1 : 1.jpg", "Update 2 : 1m.jpg", "Update 3 : 2.jpg",
                                                 "Pb Existence : 2m.jpg"}));
-  EXPECT_FALSE(run.PhotoServerListing.has_value());
+  EXPECT_FALSE(transfers->PhotoServerListing.has_value());
   // Every check and every upload tries to connect again.
   EXPECT_EQ(server.Count("USER"), 7);
   EXPECT_EQ(server.Count("STOR"), 0);
@@ -159,13 +164,11 @@ TEST_F(PhotoSyncTest, EmptyFolderAnsweredWithAnErrorIsAnEmptyListing) {
     SCOPED_TRACE(fault);
     TFtpServer server = PhotoServer({fault});
     PhotoFields(server);
-    run.IdFTP1.reset();
-    run.PhotoServerListing.reset();
-    run.PhotosUpdatedCount = 0;
+    BeginRun(photos.Path());
     LocalPhotos({"9.jpg", "9m.jpg"});
-    transfer::SyncPhotos(run, "9.jpg");
-    EXPECT_EQ(run.PhotoServerListing, std::unordered_set<std::string>{});
-    EXPECT_EQ(run.PhotosUpdatedCount, 2);
+    transfer::SyncPhotos(*transfers, "9.jpg");
+    EXPECT_EQ(transfers->PhotoServerListing, std::unordered_set<std::string>{});
+    EXPECT_EQ(run.Counters.PhotosUpdatedCount, 2);
     EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"9.jpg", "9m.jpg"}));
   }
 }
@@ -174,22 +177,22 @@ TEST_F(PhotoSyncTest, ListingThatFailsOtherwiseEndsTheRun) {
   transfer::SetFtpTimeLimits({1s, 1s, 1s, 1s});
   TFtpServer server = PhotoServer({ftpfault::NoConnect});
   PhotoFields(server);
-  EXPECT_THROW(transfer::IsPhotoOnServer(run, "1.jpg"), std::exception);
-  EXPECT_EQ(run.PhotoServerListing, std::unordered_set<std::string>{});
+  EXPECT_THROW(transfer::IsPhotoOnServer(*transfers, "1.jpg"), std::exception);
+  EXPECT_EQ(transfers->PhotoServerListing, std::unordered_set<std::string>{});
   EXPECT_EQ(Logged(), std::vector<std::string>{"Lecture du répertoire FTP Clicheo"});
 }
 
 TEST_F(PhotoSyncTest, NamesOutsideThePhotoFolderOrWithLineBreaksAreNeitherReadNorSent) {
   TFtpServer server = PhotoServer();
   PhotoFields(server);
-  run.PathImages = photos / "images";
+  BeginRun(photos / "images");
   LocalPhotos({"secret.jpg", "secretm.jpg", "images/a\r\nDELE victim.jpg", "images/a\r\nDELE victimm.jpg"});
   WriteFile(server.Root() + "/victim", "kept");
   for (const char* name : {"../secret.jpg", "sub\\..\\..\\secret.jpg", "a\r\nDELE victim.jpg",
                            "/secret.jpg", "c:\\secret.jpg"}) {
-    transfer::SyncPhotos(run, name);
+    transfer::SyncPhotos(*transfers, name);
   }
-  EXPECT_EQ(run.PhotosUpdatedCount, 0);
+  EXPECT_EQ(run.Counters.PhotosUpdatedCount, 0);
   EXPECT_EQ(server.Count("STOR") + server.Count("DELE"), 0);
   const auto log = Logged();
   EXPECT_EQ(log[1], "Pb Existence : ../secret.jpg");

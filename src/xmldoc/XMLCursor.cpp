@@ -515,7 +515,7 @@ void CreateFolderChain(std::string folder) {
   if (platform::DirectoryExists(folder)) return;
   const std::string parent = FolderPart(folder);
   if (!parent.empty() && parent != folder) CreateFolderChain(parent);
-  platform::CreateDir(folder);
+  (void)platform::CreateDir(folder);  // the write that follows names the folder it could not use
 }
 
 const char* const kPrettyPrintStylesheet =

@@ -4,18 +4,17 @@
 #include "platform/Environment.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 
 namespace xmldoc {
 
 void WriteAnsiStringToFile(const std::string& text, const std::string& fileName) {
   const std::string folder = platform::ExtractFileDir(fileName);
-  if (!folder.empty() && !platform::DirectoryExists(folder)) platform::ForceDirectories(folder);
-  try {
-    platform::WriteFileBytes(fileName, platform::Utf8ToAnsi(text));
-  } catch (const platform::EInOutError&) {
-    // Callers that need the file check for it themselves.
+  if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder)) {
+    platform::RaiseLastInOutError(folder);
   }
+  platform::WriteFileBytes(fileName, platform::Utf8ToAnsi(text));
 }
 
 std::int32_t FileSizeOf(const std::string& fileName) {
@@ -24,20 +23,10 @@ std::int32_t FileSizeOf(const std::string& fileName) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(found.front().Size & 0xFFFFFFFF));
 }
 
-bool PurgeFolder(const std::string& folder) {
-  // An empty name would make the pattern "\*.*": the root of the drive.
-  if (folder.empty()) return true;
-  for (const platform::TSearchRec& entry : platform::FindFiles(folder + "\\*.*")) {
-    const std::string path = folder + "\\" + entry.Name;
-    if (entry.Attr & platform::faDirectory) {
-      if (!entry.Name.empty()) PurgeFolder(path);
-      continue;
-    }
-    if (entry.Attr != platform::faArchive) platform::SetFileAttributes(path, platform::faArchive);
-    platform::DeleteFile(path);
-  }
-  platform::RemoveDir(folder);
-  return true;
+void PurgeFolder(const std::string& folder) {
+  // An empty name would stand for the current folder or the root of the drive.
+  if (folder.empty()) return;
+  platform::RemoveFolderTree(folder);
 }
 
 std::string WindowsFolder() { return platform::GetEnvironmentVariable("Windir"); }

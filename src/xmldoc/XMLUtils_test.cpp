@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "platform/Errors.h"
 #include "support/TestSupport.h"
 #include "xmldoc/XMLUtils.h"
 
@@ -23,10 +25,16 @@ TEST(WriteAnsiStringToFile, TruncatesALongerFile) {
   EXPECT_EQ(testsupport::ReadFile(dir / "f.txt"), "");
 }
 
-TEST(WriteAnsiStringToFile, FolderThatCannotBeCreatedIsQuiet) {
+TEST(WriteAnsiStringToFile, FolderThatCannotBeCreatedIsAnErrorNamingIt) {
   TTempDir dir;
   testsupport::WriteFile(dir / "file", "x");
-  xmldoc::WriteAnsiStringToFile("x", dir / "file/sub/f.txt");
+  try {
+    xmldoc::WriteAnsiStringToFile("x", dir / "file/sub/f.txt");
+    FAIL() << "no error";
+  } catch (const platform::EInOutError& e) {
+    EXPECT_EQ(e.Path, dir / "file/sub");
+    EXPECT_NE(std::string(e.what()).find(dir / "file/sub"), std::string::npos) << e.what();
+  }
   EXPECT_FALSE(testsupport::PathExists(dir / "file/sub"));
 }
 
@@ -51,9 +59,44 @@ TEST(PurgeFolder, RemovesReadOnlyFilesAndNestedFolders) {
   testsupport::WriteFile(root + "/sub/deeper/c.csv", "x");
   chmod((root + "/a.jpg").c_str(), 0444);
   chmod((root + "/sub/deeper/c.csv").c_str(), 0444);
-  EXPECT_TRUE(xmldoc::PurgeFolder(dir.Path() + "\\as24"));
+  chmod((root + "/sub/deeper").c_str(), 0555);
+  xmldoc::PurgeFolder(dir.Path() + "\\as24");
   EXPECT_FALSE(testsupport::PathExists(root));
-  EXPECT_TRUE(xmldoc::PurgeFolder(dir / "never-there"));
+  xmldoc::PurgeFolder(dir / "never-there");
+}
+
+// Links inside the folder are removed themselves: what they point to, and
+// its mode, stay as they are.
+TEST(PurgeFolder, NeverFollowsALink) {
+  TTempDir dir;
+  const std::string root = dir / "AS24";
+  testsupport::WriteFile(dir / "victim/photo.jpg", "photo");
+  testsupport::WriteFile(dir / "kept.csv", "csv");
+  chmod((dir / "kept.csv").c_str(), 0444);
+  testsupport::WriteFile(root + "/a.jpg", "x");
+  testsupport::MakeDirs(root + "/sub");
+  ASSERT_EQ(symlink((dir / "victim").c_str(), (root + "/folder-link").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "victim").c_str(), (root + "/sub/deep-link").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "kept.csv").c_str(), (root + "/file-link").c_str()), 0);
+  xmldoc::PurgeFolder(root);
+  EXPECT_FALSE(testsupport::PathExists(root));
+  EXPECT_EQ(testsupport::ReadFile(dir / "victim/photo.jpg"), "photo");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "kept.csv").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+
+  // A staging folder that is itself a link: only the link goes.
+  ASSERT_EQ(symlink((dir / "victim").c_str(), root.c_str()), 0);
+  xmldoc::PurgeFolder(root);
+  EXPECT_FALSE(testsupport::PathExists(root));
+  EXPECT_EQ(testsupport::ReadFile(dir / "victim/photo.jpg"), "photo");
+}
+
+TEST(PurgeFolder, AFileOfThatNameIsKeptAndReported) {
+  TTempDir dir;
+  testsupport::WriteFile(dir / "AS24", "not a folder");
+  EXPECT_THROW(xmldoc::PurgeFolder(dir / "AS24"), platform::EInOutError);
+  EXPECT_EQ(testsupport::ReadFile(dir / "AS24"), "not a folder");
 }
 
 TEST(WindowsFolder, IsWindirInAnyCase) {

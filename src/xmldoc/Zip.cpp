@@ -310,7 +310,8 @@ std::int32_t TZip::AddFiles() {
     const std::string& Backup;
     ~TCleanup() {
       Zip.RootDir.clear();
-      if (!Backup.empty()) platform::DeleteFile(Backup);
+      // A copy the temporary folder keeps harms no archive.
+      if (!Backup.empty()) (void)platform::DeleteFile(Backup);
     }
   } cleanup{*this, backup};
 
@@ -318,7 +319,7 @@ std::int32_t TZip::AddFiles() {
   if (cancelRequested_ && backedUp) {
     // The engine leaves the archive alone when told to stop; the copy also
     // covers a Cancel that came after it had finished.
-    platform::CopyFile(backup, zipFileName_, false);
+    if (!platform::CopyFile(backup, zipFileName_, false)) platform::RaiseLastInOutError(zipFileName_);
     if (result > 0) ReadDirectory();
     result = 0;
   }
@@ -369,7 +370,9 @@ std::int32_t TZip::RunAdd() {
   params.OptionBit0 = ((ZipOptions & 0x01) && !(ZipOptions & 0x02)) ? ZIPDLL_TRUE : 0;
 
   const std::string root = RootDir.empty() ? std::string() : platform::IncludeTrailingBackslash(RootDir);
-  if (!RootDir.empty() && platform::DirectoryExists(RootDir)) platform::SetCurrentDir(RootDir);
+  if (!RootDir.empty() && platform::DirectoryExists(RootDir) && !platform::SetCurrentDir(RootDir)) {
+    platform::RaiseLastInOutError(RootDir);  // relative patterns would name other files
+  }
   if ((ZipOptions & 0x08) && !RootDir.empty()) {
     for (std::string& fileSpec : fileSpecs_) {
       if (IsRelativePattern(fileSpec)) fileSpec = RootDir + "\\" + fileSpec;

@@ -1,0 +1,45 @@
+// What the transfer layer keeps for a run: the photo check switch, the two
+// FTP sessions and the photo server's listing.
+//
+// The sessions are made on first use, with their events wired to the run's
+// handlers and the window: the photo session (IdFTP1: status only) and the
+// portal session (IdFTP2: status, transfer start and progress). Once opened
+// they stay open until the object goes, at the end of the run. The listing
+// is read once, on the first photo look-up with the check switched on.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "shell/UnitAnnoncia.h"
+#include "transfer/FtpSession.h"
+
+namespace transfer {
+
+class TTransfers {
+public:
+  explicit TTransfers(shell::TRunControl& run);
+  TTransfers(const TTransfers&) = delete;
+  TTransfers& operator=(const TTransfers&) = delete;
+
+  shell::TRunControl& Run;
+
+  // TestFTPClicheo of the run option's section: on, photos missing from the
+  // photo server's listing are sent; off, every photo counts as present.
+  bool TestFTPClicheo = false;
+  void LoadTestFTPClicheo();
+
+  // The photo server's names, folded with platform::FoldCase; none until read.
+  std::optional<std::unordered_set<std::string>> PhotoServerListing;
+
+  TFtpSession& PhotoSession();
+  TFtpSession& PortalSession();
+
+private:
+  std::unique_ptr<TFtpSession> photoSession_;
+  std::unique_ptr<TFtpSession> portalSession_;
+};
+
+}  // namespace transfer
