@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,7 @@ struct TTextRule {
 class TTextRewriter {
 public:
   explicit TTextRewriter(std::vector<TTextRule> rules);
+  TTextRewriter(std::initializer_list<TTextRule> rules) : TTextRewriter(std::vector<TTextRule>(rules)) {}
   std::string Apply(std::string_view text) const;
 
 private:
