@@ -81,6 +81,7 @@ void TRunControl::BeginRun(const TRunSetup& setup) {
   portal_ = portals_.Find(setup.Option);
   currentOption_ = setup.Option;
   Counters = {};
+  photosIncomplete_ = false;
 }
 
 void TRunControl::RunExport(const std::string& option) {
@@ -106,6 +107,7 @@ void TRunControl::RunExport(const std::string& option) {
   currentOption_ = upper;
   RestartLog(*this);
   Counters = {};
+  photosIncomplete_ = false;
   portal->Build(*this);
   runFinished_ = true;
   if (outcome_ == TRunOutcome::NoRun) outcome_ = TRunOutcome::NothingToSend;
@@ -118,7 +120,13 @@ void TRunControl::HandleException(const std::exception& error) {
 }
 
 void TRunControl::RecordUpload(bool sent, const std::string& text) {
-  outcome_ = sent ? TRunOutcome::Sent : TRunOutcome::NotSent;
+  if (!sent) outcome_ = TRunOutcome::NotSent;
+  else outcome_ = photosIncomplete_ ? TRunOutcome::PhotosIncomplete : TRunOutcome::Sent;
+  outcomeText_ = text;
+}
+
+void TRunControl::RecordHeldBack(const std::string& text) {
+  outcome_ = TRunOutcome::HeldBack;
   outcomeText_ = text;
 }
 

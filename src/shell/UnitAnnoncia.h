@@ -85,7 +85,13 @@ public:
   TRunCounters Counters;
 
   // The outcome of the feed upload: its text opens the builder's last line.
+  // A sent upload counts as PhotosIncomplete once the photo server was
+  // marked unavailable during the run.
   void RecordUpload(bool sent, const std::string& text);
+  // A feed guard kept the feed from the portal; the text says why.
+  void RecordHeldBack(const std::string& text);
+  void MarkPhotosIncomplete() { photosIncomplete_ = true; }
+  bool PhotosIncomplete() const { return photosIncomplete_; }
   TRunOutcome Outcome() const { return outcome_; }
   // The upload's outcome text, or the message of the error that ended the run.
   const std::string& OutcomeText() const { return outcomeText_; }
@@ -113,6 +119,7 @@ private:
   TRunOutcome outcome_ = TRunOutcome::NoRun;
   std::string outcomeText_;
   bool runFinished_ = false;
+  bool photosIncomplete_ = false;
   std::int32_t closeTicks_ = 0;
   std::int32_t totalBytes_ = 0;
   std::int32_t lastPercent_ = 0;

@@ -165,16 +165,26 @@ TEST_F(RunFixture, PercentageIsRoundedHalfToEvenAndShownOnChangeOnly) {
 }
 
 TEST_F(RunFixture, ExitStatusFollowsTheUploadOutcome) {
-  struct Case { bool sent; shell::TRunOutcome outcome; int status; } cases[] = {
-      {false, shell::TRunOutcome::NotSent, shell::esNotSent},
-      {true, shell::TRunOutcome::Sent, shell::esSent},
+  enum Step { upload, uploadAfterPhotoFailure, heldBack };
+  struct Case { Step step; bool sent; shell::TRunOutcome outcome; int status; const char* word; } cases[] = {
+      {upload, false, shell::TRunOutcome::NotSent, shell::esNotSent, "not_sent"},
+      {upload, true, shell::TRunOutcome::Sent, shell::esSent, "sent"},
+      {uploadAfterPhotoFailure, true, shell::TRunOutcome::PhotosIncomplete, shell::esPhotosIncomplete,
+       "photos_incomplete"},
+      {uploadAfterPhotoFailure, false, shell::TRunOutcome::NotSent, shell::esNotSent, "not_sent"},
+      {heldBack, false, shell::TRunOutcome::HeldBack, shell::esNotSent, "held_back"},
   };
   for (const Case& c : cases) {
-    paruVendu = [&](shell::TRunControl& r) { r.RecordUpload(c.sent, "outcome text "); };
+    paruVendu = [&](shell::TRunControl& r) {
+      if (c.step == uploadAfterPhotoFailure) r.MarkPhotosIncomplete();
+      if (c.step == heldBack) r.RecordHeldBack("outcome text ");
+      else r.RecordUpload(c.sent, "outcome text ");
+    };
     run->FormCreate({"ParuVendu"});
     EXPECT_EQ(run->Outcome(), c.outcome);
     EXPECT_EQ(run->OutcomeText(), "outcome text ");
     EXPECT_EQ(run->ExitStatus(), c.status);
+    EXPECT_STREQ(shell::OutcomeWord(run->Outcome()), c.word);
   }
 }
 
