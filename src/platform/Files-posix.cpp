@@ -41,13 +41,13 @@ private:
   int fd_;
 };
 
-void WriteAll(int fd, const std::string& bytes) {
+void WriteAll(int fd, const std::string& bytes, const std::string& path) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseInOutError(errno);
+      RaiseInOutError(errno, path);
     }
     done += static_cast<std::size_t>(n);
   }
@@ -194,10 +194,10 @@ std::vector<TSearchRec> FindFiles(const std::string& pattern) {
 
 std::string ReadFileBytes(const std::string& path) {
   TFd fd(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) RaiseInOutError(errno);
+  if (fd.get() < 0) RaiseInOutError(errno, path);
   struct stat st;
-  if (fstat(fd.get(), &st) != 0) RaiseInOutError(errno);
-  if (S_ISDIR(st.st_mode)) RaiseInOutError(EISDIR);
+  if (fstat(fd.get(), &st) != 0) RaiseInOutError(errno, path);
+  if (S_ISDIR(st.st_mode)) RaiseInOutError(EISDIR, path);
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
@@ -205,7 +205,7 @@ std::string ReadFileBytes(const std::string& path) {
     const ssize_t n = read(fd.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseInOutError(errno);
+      RaiseInOutError(errno, path);
     }
     if (n == 0) break;
     bytes.append(buf, static_cast<std::size_t>(n));
@@ -215,16 +215,16 @@ std::string ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.get() < 0) RaiseInOutError(errno);
-  WriteAll(fd.get(), bytes);
-  if (fd.Close() != 0) RaiseInOutError(errno);
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  WriteAll(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
 void AppendFileBytes(const std::string& path, const std::string& bytes) {
   TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-  if (fd.get() < 0) RaiseInOutError(errno);
-  WriteAll(fd.get(), bytes);
-  if (fd.Close() != 0) RaiseInOutError(errno);
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  WriteAll(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
 std::string TempFolder() {
