@@ -1,17 +1,27 @@
 // annoncia: the console program. One argument, the portal; the memo goes to
 // standard output; the exit status tells the scheduler how the run went.
+// --help and --version are answered before anything touches the log or the
+// settings.
+#include <iostream>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/ConsoleWindow.h"
 #include "feeds/Portals.h"
 #include "platform/Paths.h"
 #include "shell/UnitAnnoncia.h"
 
 int main(int argc, char** argv) {
-  app::TConsoleWindow window;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
   shell::TPortalTable portals;
   feeds::RegisterPortals(portals);
+  int status = 0;
+  if (app::AnswerInformationRequest(arguments, portals, {"annoncia", "PORTAIL", platform::ExecutablePath()},
+                                    std::cout, std::cerr, status)) {
+    return status;
+  }
+  app::TConsoleWindow window;
   shell::TRunControl run(window, std::move(portals), platform::ExecutablePath());
-  run.FormCreate(std::vector<std::string>(argv + 1, argv + argc));
+  run.FormCreate(arguments);
   return run.ExitStatus();
 }

@@ -83,7 +83,7 @@ void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotP
   std::array<std::string, kPhotoSlots> values;
   for (int slot = 1; slot <= kPhotoSlots; ++slot) values[slot - 1] = vehicle.GetValue(SlotName(slotPrefix, slot));
   std::string anySlot;
-  for (int slot = 1; slot <= kPhotoSlots; ++slot) anySlot += (slot > 1 ? "|" : "") + SlotName(slotPrefix, slot);
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) anySlot += std::string(slot > 1 ? "|" : "") + SlotName(slotPrefix, slot);
   auto old = vehicle.Select(anySlot);
   if (old->Eof()) {
     auto parent = vehicle.Select(".");

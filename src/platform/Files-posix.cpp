@@ -83,6 +83,11 @@ bool DirectoryExists(const std::string& path) {
   return StatNative(NativePath(path), st) && S_ISDIR(st.st_mode);
 }
 
+bool IsReadableByEveryone(const std::string& path) {
+  struct stat st;
+  return StatNative(NativePath(path), st) && !S_ISDIR(st.st_mode) && (st.st_mode & S_IROTH) != 0;
+}
+
 bool CreateDir(const std::string& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
 
 bool ForceDirectories(const std::string& path) {

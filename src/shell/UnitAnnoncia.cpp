@@ -111,6 +111,11 @@ void TRunControl::RunExport(const std::string& option) {
   currentOption_ = upper;
   if (!LockPortal()) return;
   RestartLog(*this);
+  // The settings file holds the FTP passwords.
+  if (platform::IsReadableByEveryone(iniPath)) {
+    LogLine(*this, "Attention : le fichier INI " + iniPath + " contient des mots de passe et est lisible par tous les "
+                   "utilisateurs ; le protéger avec chmod 640 " + iniPath + ". Le passage continue.");
+  }
   Counters = {};
   photosIncomplete_ = false;
   portal->Build(*this);
