@@ -134,8 +134,11 @@ TEST(ParuVenduRun, BuildsSavesAndSendsTheFeed) {
   EXPECT_EQ(feed, ExpectedFeed());
   EXPECT_EQ(ReadFile(r.WorkFile(files[0])), feed);
 
-  // The portal got the same bytes under the bare name, in its folder.
-  EXPECT_EQ(r.Portal.Arguments("STOR"), std::vector<std::string>{files[2]});
+  // The portal got the same bytes under the bare name, in its folder, sent
+  // under a temporary name first.
+  EXPECT_EQ(r.Portal.Arguments("STOR"), std::vector<std::string>{files[2] + ".part"});
+  EXPECT_EQ(r.Portal.Arguments("RNTO"), std::vector<std::string>{files[2]});
+  EXPECT_EQ(testsupport::ListFolder(r.Portal.Root()), std::vector<std::string>{files[2]});
   EXPECT_EQ(ReadFile(r.Portal.Root() + "/" + files[2]), feed);
   // Every link's photo and thumbnail was synchronised, whether it filled a
   // slot or not: 8 + 1 + 1 photos with thumbnails, one without.
