@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
 namespace platform {
@@ -92,12 +93,14 @@ void RemoveFolderTree(const std::string& folder) {
     return;
   }
   if (!S_ISDIR(st.st_mode)) RaiseInOutError(ENOTDIR, folder);
+  NoteEntryRemoved(native);
   {
     TDirFd dir(open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0) RaiseInOutError(errno, folder);
     RemoveEntries(dir.get(), native);
   }
   if (rmdir(native.c_str()) != 0) RaiseInOutError(errno, folder);
+  NoteEntryRemoved(native);
 }
 
 std::string RealFolderPath(const std::string& path) {

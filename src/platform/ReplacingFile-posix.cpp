@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/Errors.h"
+#include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
 namespace platform {
@@ -90,6 +91,7 @@ void TReplacingFile::Commit() {
     unlink(nativeTemp_.c_str());
     RaiseInOutError(e, path_);
   }
+  NoteEntryCreated(nativeFinal_);
   // The rename itself is durable once the folder is flushed; a folder that
   // cannot be opened or flushed leaves the complete file in place anyway.
   const int dir = open(FolderOf(nativeFinal_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -132,7 +134,10 @@ int RemoveReplacingLeftovers(const std::string& folder) {
     if (owner == getpid() || kill(owner, 0) == 0 || errno != ESRCH) continue;
     struct stat st;
     if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (unlinkat(dirFd, name.c_str(), 0) == 0) ++removed;
+    if (unlinkat(dirFd, name.c_str(), 0) == 0) {
+      NoteEntryRemoved(native + "/" + name);
+      ++removed;
+    }
   }
   return removed;
 }
