@@ -43,6 +43,9 @@ TProcessResult RunPython(const std::string& script, const std::vector<std::strin
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// A settings file as it is installed: readable by its owner and group only
+// (a file every user can read is warned about at each run).
+void WriteSettingsFile(const std::string& path, const std::string& text);
 bool PathExists(const std::string& path);
 void MakeDirs(const std::string& path);
 // Copies a file and its permission bits.
