@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -109,6 +111,12 @@ TProcessResult RunPython(const std::string& script, const std::vector<std::strin
   std::vector<std::string> args{"-c", script};
   args.insert(args.end(), arguments.begin(), arguments.end());
   return RunProcess("/usr/bin/python3", args, {{"PYTHONIOENCODING", "utf-8"}});
+}
+
+std::string PythonOutput(const std::string& script, const std::vector<std::string>& arguments) {
+  const auto r = RunPython(script, arguments);
+  EXPECT_EQ(r.ExitStatus, 0) << r.Err;
+  return r.Out;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -40,6 +40,8 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
 // Runs a Python script (the independent reader of archives and feeds) with
 // /usr/bin/python3 and UTF-8 output.
 TProcessResult RunPython(const std::string& script, const std::vector<std::string>& arguments);
+// RunPython's output, failing the test when the script fails.
+std::string PythonOutput(const std::string& script, const std::vector<std::string>& arguments);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
