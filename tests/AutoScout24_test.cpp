@@ -163,7 +163,7 @@ TEST(AutoScout24, ExportWithoutVehiclesSendsAnArchiveHoldingAnEmptyCsv) {
 
 TEST(AutoScout24, FailedUploadEndsTheRunWithTheFailureInTheLastLine) {
   TPortalRun r = MakeRun({.User = "portail@ftp.example", .Password = "Portail42", .Folder = "in", .CreateFolder = false});
-  r.WriteIni("PathTemp=\\Temp\\Annoncia\\AS24\r\n");
+  r.WriteIni("PathTemp=\\Temp\\Staging\r\n");
   r.WriteExport("AutoScout24", "<document><DataVOS><DataVO><idNVO>1</idNVO></DataVO></DataVOS></document>");
   const auto result = r.Run();
   EXPECT_EQ(result.ExitStatus, 3) << result.Out << result.Err;
@@ -171,7 +171,7 @@ TEST(AutoScout24, FailedUploadEndsTheRunWithTheFailureInTheLastLine) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_TRUE(log[0].starts_with("Transfert FTP : Erreur ")) << log[0];
   EXPECT_TRUE(log[0].ends_with("Fichier VO actualisé transmis sur site FTP : 0123456789.zip - 1 VO")) << log[0];
-  // A staging folder inside the work folder is allowed: the archive beside it holds only the staged files.
+  // The staging folder is PathTemp's: the archive holds only the staged files.
   EXPECT_EQ(ArchiveView(r.WorkFile("0123456789.zip")), (Lines{"test None", "0123456789.csv " + Hex(CsvLine(
       {{1, "0123456789"}, {2, "1"}, {7, "Voiture d\x92occasion"}, {14, "0."}, {17, "0"}, {29, "0"}, {62, "0"},
        {73, "0"}}))}));

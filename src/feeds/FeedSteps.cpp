@@ -1,12 +1,15 @@
 #include "feeds/FeedSteps.h"
 
 #include <array>
+#include <cerrno>
 
 #include "feeds/DataExport.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "shell/ActivityLog.h"
+#include "shell/RunFolders.h"
 #include "transfer/FeedUpload.h"
 #include "transfer/PhotoSync.h"
 #include "xmldoc/Zip.h"
@@ -41,7 +44,7 @@ bool PhotoSlotsGrouped(const xmldoc::IXMLCursor& vehicle, const std::string& slo
 }  // namespace
 
 xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal) {
-  const std::string workFolder = WorkFolder();
+  const std::string workFolder = shell::WorkFolder();
   if (!platform::DirectoryExists(workFolder) && !platform::CreateDir(workFolder) &&
       !platform::DirectoryExists(workFolder)) {
     platform::RaiseLastInOutError(workFolder);
@@ -132,14 +135,25 @@ void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& doc
 }
 
 void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern) {
-  // The packer adds to an archive it finds: yesterday's must go first.
-  if (platform::FileExists(archivePath) && !platform::DeleteFile(archivePath)) {
-    platform::RaiseLastInOutError(archivePath);
+  // Packed under a temporary name, so that a failed or killed run leaves
+  // yesterday's complete archive; the packer adds to an archive it finds,
+  // so a leftover of this name goes first.
+  const std::string packing = platform::ReplacingTempPath(archivePath);
+  if (platform::FileExists(packing) && !platform::DeleteFile(packing)) platform::RaiseLastInOutError(packing);
+  try {
+    xmldoc::TZip zip(&run.Window);
+    zip.SetZipFileName(packing);
+    zip.FileSpecs().push_back(pattern);
+    zip.AddFiles();
+  } catch (...) {
+    (void)platform::DeleteFile(packing);  // the packing error is the one to report
+    throw;
   }
-  xmldoc::TZip zip(&run.Window);
-  zip.SetZipFileName(archivePath);
-  zip.FileSpecs().push_back(pattern);
-  zip.AddFiles();
+  if (!platform::RenameFile(packing, archivePath)) {
+    const int error = errno;
+    (void)platform::DeleteFile(packing);  // the rename error is the one to report
+    platform::RaiseInOutError(error, archivePath);
+  }
 }
 
 void LogPhotosUpdated(shell::TRunControl& run) {

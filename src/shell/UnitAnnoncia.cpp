@@ -5,10 +5,13 @@
 #include <stdexcept>
 
 #include "platform/Ansi.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "platform/VersionResource.h"
 #include "shell/ActivityLog.h"
+#include "shell/RunFolders.h"
 
 namespace shell {
 
@@ -34,6 +37,7 @@ void TRunControl::RunAndCatch(const std::string& option) {
   } catch (const std::exception& error) {
     HandleException(error);
   }
+  runLock_.reset();  // the run is over, whatever its outcome
 }
 
 void TRunControl::Button2Click() {
@@ -105,6 +109,7 @@ void TRunControl::RunExport(const std::string& option) {
 
   portal_ = portal;
   currentOption_ = upper;
+  if (!LockPortal()) return;
   RestartLog(*this);
   // The settings file holds the FTP passwords.
   if (platform::IsReadableByEveryone(iniPath)) {
@@ -116,6 +121,32 @@ void TRunControl::RunExport(const std::string& option) {
   portal->Build(*this);
   runFinished_ = true;
   if (outcome_ == TRunOutcome::NoRun) outcome_ = TRunOutcome::NothingToSend;
+}
+
+bool TRunControl::LockPortal() {
+  // Without the log folder the log restart below fails with its own message;
+  // nothing else is touched before it.
+  if (!platform::DirectoryExists(LogFolder())) return true;
+  const std::string workFolder = WorkFolder();
+  if (!platform::DirectoryExists(workFolder) && !platform::ForceDirectories(workFolder)) {
+    platform::RaiseLastInOutError(workFolder);
+  }
+  std::string holder;
+  runLock_.reset();  // a lock of an earlier run of this control would refuse it
+  runLock_ = platform::TFileLock::TryAcquire(workFolder + "\\Annoncia" + currentOption_ + ".lock", holder);
+  if (runLock_) {
+    // Temporary files of runs that were killed; those of live runs stay.
+    (void)platform::RemoveReplacingLeftovers(workFolder);
+    (void)platform::RemoveReplacingLeftovers(platform::TempFolder());
+    return true;
+  }
+  outcome_ = TRunOutcome::Refused;
+  outcomeText_ = "Une autre exécution de " + currentOption_ + " est en cours (processus " +
+                 (holder.empty() ? std::string("inconnu") : holder) + ") : rien n'a été fait";
+  runFinished_ = true;
+  Window.AddMemoLine("-> " + outcomeText_);
+  Window.ShowError(outcomeText_);
+  return false;
 }
 
 void TRunControl::HandleException(const std::exception& error) {

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "shell/MainWindow.h"
 #include "shell/PortalTable.h"
 #include "shell/RunOutcome.h"
@@ -109,6 +110,8 @@ public:
 
 private:
   void RunAndCatch(const std::string& option);
+  // Takes the portal's run lock, or records the refusal and answers false.
+  bool LockPortal();
 
   TPortalTable portals_;
   std::string currentOption_;
@@ -123,6 +126,7 @@ private:
   std::int32_t closeTicks_ = 0;
   std::int32_t totalBytes_ = 0;
   std::int32_t lastPercent_ = 0;
+  std::unique_ptr<platform::TFileLock> runLock_;  // the portal's run lock, held for the run
 };
 
 // Appends one line per version key found in the file's version block.

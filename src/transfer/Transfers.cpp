@@ -8,6 +8,10 @@ void TTransfers::LoadTestFTPClicheo() {
   TestFTPClicheo = shell::SwitchIsOn(Run.OptionSetting("TestFTPClicheo", shell::defaults::TestFTPClicheo));
 }
 
+bool TTransfers::PortalSendsUnderTemporaryName() const {
+  return shell::SwitchIsOn(Run.OptionSetting(kEnvoiNomTemporaire, kEnvoiNomTemporaireDefault));
+}
+
 TFtpSession& TTransfers::PhotoSession() {
   if (!photoSession_) {
     TFtpEvents events;

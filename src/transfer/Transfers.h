@@ -18,6 +18,10 @@
 
 namespace transfer {
 
+// Settings of the connection sections read by the transfer layer, with their defaults.
+inline constexpr const char* kEnvoiNomTemporaire = "EnvoiNomTemporaire";
+inline constexpr const char* kEnvoiNomTemporaireDefault = "1";
+
 class TTransfers {
 public:
   explicit TTransfers(shell::TRunControl& run);
@@ -33,6 +37,9 @@ public:
 
   // The photo server's names, folded with platform::FoldCase; none until read.
   std::optional<std::unordered_set<std::string>> PhotoServerListing;
+
+  // EnvoiNomTemporaire of the run option's section: upload under a temporary name, then rename.
+  bool PortalSendsUnderTemporaryName() const;
 
   TFtpSession& PhotoSession();
   TFtpSession& PortalSession();
