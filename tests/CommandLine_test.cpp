@@ -15,7 +15,9 @@ namespace {
 std::vector<std::string> TreeOf(const std::string& root) {
   std::vector<std::string> entries;
   for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
-    entries.push_back(e.path().string() + (e.is_regular_file() ? " " + std::to_string(e.file_size()) : ""));
+    std::string entry = e.path().string();
+    if (e.is_regular_file()) (entry += " ") += std::to_string(e.file_size());
+    entries.push_back(entry);
   }
   std::sort(entries.begin(), entries.end());
   return entries;
@@ -117,6 +119,7 @@ TEST(CommandLine, FirstRunWithoutLogFolderSaysWhatToSet) {
     EXPECT_EQ(r.ExitStatus, 1);
     EXPECT_TRUE(Contains(r.Err, "Journal impossible à écrire : " + c.File + "\n")) << r.Err;
     EXPECT_TRUE(Contains(r.Err, "Le dossier " + c.Folder + " n'existe pas : WINDIR (" + c.Shown + ")")) << r.Err;
+    // The system's own message comes last, naming the file.
     EXPECT_TRUE(Contains(r.Err, "\nFile not found : ")) << r.Err;
     EXPECT_FALSE(testsupport::PathExists(c.Folder));
   }
