@@ -120,7 +120,7 @@ TEST(ParuVenduRun, BuildsSavesAndSendsTheFeed) {
   EXPECT_EQ(res.Err, "");
 
   // The two saved files: the feed under the day's name, its copy under the minute's.
-  const auto files = testsupport::ListFolder(r.Inst.WorkDir());
+  const auto files = r.Inst.WorkFiles();
   ASSERT_EQ(files.size(), 3u);
   EXPECT_EQ(files[2], "RovelleDatasVO-" + files[0].substr(0, 8) + ".xml");
   EXPECT_EQ(files[0].size(), 16u);
@@ -197,7 +197,7 @@ TEST(ParuVenduRun, AMissingDataExportEndsTheRunWithTheCursorsError) {
   EXPECT_EQ(res.Err.rfind("TXMLCursor.Load FileName[" + path + "] does not exists\n", 0), 0u) << res.Err;
   // The work folder is made, nothing is written into it or sent.
   EXPECT_TRUE(testsupport::PathExists(r.Inst.WorkDir()));
-  EXPECT_TRUE(testsupport::ListFolder(r.Inst.WorkDir()).empty());
+  EXPECT_TRUE(r.Inst.WorkFiles().empty());
   EXPECT_EQ(r.Portal.Count("USER"), 0);
   EXPECT_EQ(res.Out.find("Début Transfert"), std::string::npos);
 }

@@ -20,6 +20,7 @@
 #include "feeds/Portals.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
+#include "report/AfterRun.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
 
   shell::TPortalTable portals;
   feeds::RegisterPortals(portals);
+  report::RegisterAfterRunSteps(portals);
   app::TForm1 form(std::move(portals), platform::ExecutablePath(), arguments);
   form.show();
 

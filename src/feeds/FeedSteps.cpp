@@ -9,6 +9,7 @@
 #include "shell/ActivityLog.h"
 #include "transfer/FeedUpload.h"
 #include "transfer/PhotoSync.h"
+#include "xmldoc/XMLUtils.h"
 #include "xmldoc/Zip.h"
 
 namespace feeds {
@@ -131,6 +132,11 @@ void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& doc
   shell::LogLine(run, "Après Aliases");
 }
 
+void NoteFeedFile(shell::TRunControl& run, const std::string& feedPath) {
+  run.Files.FeedFile = platform::ExtractFileName(feedPath);
+  run.Files.FeedSize = xmldoc::FileSizeOf(feedPath);
+}
+
 void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern) {
   // The packer adds to an archive it finds: yesterday's must go first.
   if (platform::FileExists(archivePath) && !platform::DeleteFile(archivePath)) {
@@ -140,6 +146,8 @@ void PackArchive(shell::TRunControl& run, const std::string& archivePath, const 
   zip.SetZipFileName(archivePath);
   zip.FileSpecs().push_back(pattern);
   zip.AddFiles();
+  run.Files.ArchiveFile = platform::ExtractFileName(archivePath);
+  run.Files.ArchiveSize = xmldoc::FileSizeOf(archivePath);
 }
 
 void LogPhotosUpdated(shell::TRunControl& run) {
@@ -151,8 +159,9 @@ void LogPhotosUpdated(shell::TRunControl& run) {
 
 void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const std::string& feedPath) {
   if (run.Counters.PhotosUpdatedCount == 0) shell::RestartLog(run);
+  NoteFeedFile(run, feedPath);
   PackArchive(run, archivePath, feedPath);
-  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
+  run.AddMemoLine("Fichier " + archivePath + " créé");
   shell::RestartLog(run);
   LogPhotosUpdated(run);
 }

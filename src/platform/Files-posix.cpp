@@ -227,6 +227,13 @@ void AppendFileBytes(const std::string& path, const std::string& bytes) {
   if (fd.Close() != 0) RaiseInOutError(errno);
 }
 
+void AppendFileBytesCreating(const std::string& path, const std::string& bytes) {
+  TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (fd.get() < 0) RaiseInOutError(errno);
+  WriteAll(fd.get(), bytes);
+  if (fd.Close() != 0) RaiseInOutError(errno);
+}
+
 std::string TempFolder() {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = (tmp && *tmp) ? tmp : "/tmp";

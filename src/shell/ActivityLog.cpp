@@ -13,7 +13,7 @@ std::string LogFilePath(const std::string& currentOption) {
 
 void RestartLog(TRunControl& run) {
   platform::WriteFileBytes(LogFilePath(run.CurrentOption()), "");
-  run.Window.AddMemoLine("-> ");
+  run.AddMemoLine("-> ");
 }
 
 void LogLine(TRunControl& run, const std::string& message) {
@@ -25,7 +25,7 @@ void LogLine(TRunControl& run, const std::string& message) {
   const std::string line =
       platform::FormatDateTime(platform::kLogDateTimeFormat, platform::Now()) + " - " + message;
   platform::AppendFileBytes(path, line + "\r\n");
-  run.Window.AddMemoLine("-> " + line);
+  run.AddMemoLine("-> " + line);
 }
 
 }  // namespace shell

@@ -44,6 +44,7 @@ void SyncOne(TTransfers& transfers, const std::string& localPath, bool safe, con
   if (IsPhotoOnServer(transfers, serverName)) return;
   shell::TRunControl& run = transfers.Run;
   if (!(safe && platform::FileExists(localPath))) {
+    ++run.Counters.PhotosMissingCount;
     shell::LogLine(run, "Pb Existence : " + problemName);
   } else {
     ++run.Counters.PhotosUpdatedCount;
@@ -101,12 +102,14 @@ void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
       ConnectPhotoSession(window, session);
     }
   } catch (const std::exception&) {
+    ++transfers.Run.Counters.PhotosNotSentCount;
     return;
   }
   try {
     window.SetLabel2(window.Label2() + " - on transfert");
     transfers.PhotoSession().Store(localPath, platform::ExtractFileName(localPath));
   } catch (const std::exception&) {
+    ++transfers.Run.Counters.PhotosNotSentCount;
     // A photo the server refuses is sent again by the next run, which still misses it.
   }
 }
