@@ -17,7 +17,8 @@
 namespace report {
 namespace {
 
-using nlohmann::json;
+// Keys stay in the order written, the order a reader expects them.
+using json = nlohmann::ordered_json;
 
 // A size, or null for a file the run did not make.
 json SizeOrNull(std::int64_t size) { return size < 0 ? json(nullptr) : json(size); }

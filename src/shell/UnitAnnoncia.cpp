@@ -52,7 +52,11 @@ void TRunControl::FinishRun() {
   r.OutcomeText = outcomeText_;
   r.ErrorMessage = outcome_ == TRunOutcome::Error ? outcomeText_ : "";
   r.LastLines = memoTail_.Lines();
-  r.LastLine = r.LastLines.empty() ? "" : r.LastLines.back();
+  // The echo of a log restart says nothing.
+  r.LastLine.clear();
+  for (auto it = r.LastLines.rbegin(); it != r.LastLines.rend() && r.LastLine.empty(); ++it) {
+    if (*it != "-> ") r.LastLine = *it;
+  }
   r.Counters = Counters;
   r.Files = Files;
   for (const TAfterRunStep& step : portals_.AfterRunSteps()) {

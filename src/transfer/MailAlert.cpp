@@ -39,16 +39,16 @@ bool IsPlainAscii(const std::string& text) {
 }
 
 // A header value: as it is when plain ASCII, else encoded words of at most
-// 45 bytes of text each (75 characters with their markers), never cutting a
+// 39 bytes of text each (64 characters with their markers), never cutting a
 // character, folded onto continuation lines.
 std::string HeaderText(const std::string& text) {
   if (IsPlainAscii(text) && text.size() <= 900) return text;
   std::string out;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = std::min(text.size(), start + 45);
+    std::size_t end = std::min(text.size(), start + 39);
     while (end < text.size() && end > start && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    if (end == start) end = std::min(text.size(), start + 45);
+    if (end == start) end = std::min(text.size(), start + 39);
     if (!out.empty()) out += "\r\n ";
     out += "=?UTF-8?B?" + Base64(std::string_view(text).substr(start, end - start)) + "?=";
     start = end;
