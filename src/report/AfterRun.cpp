@@ -23,6 +23,11 @@ namespace {
 // when the log cannot be written (it may be what ended the run).
 void Tell(shell::TRunControl& run, const std::string& text) {
   try {
+    // A refused run's log belongs to the run that holds the lock.
+    if (run.Outcome() == shell::TRunOutcome::Refused) {
+      run.Window.AddMemoLine(text);
+      return;
+    }
     shell::LogLine(run, text);
   } catch (const std::exception&) {
     run.Window.AddMemoLine(text);
