@@ -49,7 +49,7 @@ if [ "${1:-}" = "--etat" ] || [ "${3:-}" = "--etat" ]; then
   WINDIR="$scratch/Windows" "$scratch/bin/annoncia" LeBonCoin >/dev/null
   timeout "${TIMEOUT:-120}" chromium --headless --no-sandbox --disable-gpu --no-first-run \
     --disable-background-networking --hide-scrollbars --user-data-dir="$scratch/chromium" \
-    --window-size=1280,1000 --screenshot="$out" "file://$scratch/Windows/TEMP/Annoncia/etat.html" >/dev/null 2>&1
+    --window-size=1360,1000 --screenshot="$out" "file://$scratch/Windows/TEMP/Annoncia/etat.html" >/dev/null 2>&1
   if [ ! -s "$out" ]; then
     echo "screenshot: no image was saved" >&2
     exit 1

@@ -78,7 +78,7 @@ std::string VehiclesSent(const THistoryEntry& e) {
 // Vehicles of each run of the last kChartDays days; problem runs are marked
 // with a sign above their bar as well as their colour.
 std::string Chart(const TPortalSummary& s, const std::vector<THistoryEntry>& history, std::int64_t nowEpoch) {
-  constexpr int kWidth = 300, kHeight = 64, kTop = 14;
+  constexpr int kWidth = 240, kHeight = 64, kTop = 14;
   const std::int64_t from = nowEpoch - std::int64_t{kChartDays} * 86400;
   std::vector<const THistoryEntry*> runs;
   std::int64_t most = 1;
