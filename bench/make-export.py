@@ -1,82 +1,77 @@
 #!/usr/bin/env python3
-"""Writes a large ParuVendu data export for timing runs.
+"""Writes a large data export of one portal's shape for timing runs.
 
-make-export.py OUT [VEHICLES] [LINKS]: VEHICLES vehicle records (default
-10000) and LINKS photo links (default 60000) spread over them unevenly (some
-vehicles get none, some more than six), ISO-8859-15 bytes as the stock system
-writes them, about 20 MB with the defaults. The same arguments give the same
-file.
+make-export.py PORTAL OUT [VEHICLES] [LINKS] [--photos FOLDER]
+
+The vehicle records of the portal's sample export (examples/Windows/TEMP/
+Annoncia/ExpDatas<PORTAL>.xml) are repeated with fresh vehicle numbers until
+there are VEHICLES of them (default 10000), with LINKS photo links (default six
+per vehicle) spread over them unevenly: some vehicles get none, some a dozen.
+What stands before, between and after the records (the dealer's details, the
+equipment labels, the aliases) is the sample's, and so are its bytes
+(ISO-8859-15, CR LF). With --photos, FOLDER receives a small JPEG-like file
+and its thumbnail for every link, as the AutoScout24 staging reads them. The
+same arguments give the same files.
 """
-import random
-import sys
+import argparse
+import os
+import re
 
-out_path = sys.argv[1]
-vehicles = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
-links = int(sys.argv[3]) if len(sys.argv) > 3 else 60000
-rng = random.Random(20240610)
+HERE = os.path.dirname(os.path.abspath(__file__))
+SAMPLES = os.path.join(HERE, "..", "examples", "Windows", "TEMP", "Annoncia")
+# How many links each vehicle gets, in turn: six on average, never-photographed
+# vehicles and long lists included.
+LINK_PATTERN = [6, 8, 3, 6, 1, 7, 0, 9, 6, 5, 12, 9]
 
-makes = [("Renault", ["Clio 1.5 dCi 90 Expression", "Mégane IV Estate Blue dCi 115", "Captur TCe 90 Zen"]),
-         ("Peugeot", ["208 PureTech 82 Active", "3008 BlueHDi 130 Allure", "Partner Tepee 1.6 HDi"]),
-         ("Citroën", ["C3 Aircross Shine", "C4 Picasso e-HDi 115", "Berlingo Multispace XTR"]),
-         ("Série", ["3 320d Luxe", "1 118i Lounge"]),
-         ("Škoda", ["Octavia Combi 2.0 TDI Style", "Fabia 1.0 MPI Ambition"]),
-         ("Volkswagen", ["Golf VII 1.6 TDI Carat", "Polo 1.0 TSI Confortline"]),
-         ("Mercedes-Benz", ["Classe A 180 d Progressive Line"])]
-colours = ["Blanc nacré", "Gris platine", "Rouge élixir", "Noir étoile", "Bleu océan", "Crème brûlée"]
-labels = [("CLIM", "Climatisation"), ("CLIMAUTO", "Climatisation automatique"), ("RADCD", "Radio CD"),
-          ("GPS", "GPS"), ("CUIR", "Sellerie cuir"), ("CAMERA", "Caméra de recul"), ("JA", "Jantes alliage"),
-          ("RETROELEC", "Rétroviseurs électriques"), ("TO", "Toit ouvrant"), ("ATTELAGE", "Attelage"),
-          ("BARRES", "Barres de toit"), ("ABS", "Freins ABS"), ("ESP", "Contrôle de trajectoire ESP"),
-          ("AIRBAG6", "6 airbags"), ("GAR12", "Garantie 12 mois"), ("GAR24", "Garantie 24 mois"),
-          ("1MAIN", "Première main")]
-interior = ["CLIM", "CLIMAUTO", "RADCD", "GPS", "CUIR", "CAMERA"]
-exterior = ["JA", "RETROELEC", "TO", "ATTELAGE", "BARRES"]
-safety = ["ABS", "ESP", "AIRBAG6"]
-extra = ["GAR12", "GAR24", "1MAIN"]
+parser = argparse.ArgumentParser()
+parser.add_argument("portal")
+parser.add_argument("out")
+parser.add_argument("vehicles", type=int, nargs="?", default=10000)
+parser.add_argument("links", type=int, nargs="?")
+parser.add_argument("--photos")
+args = parser.parse_args()
+links_wanted = args.links if args.links is not None else 6 * args.vehicles
 
+# latin-1 maps every byte to one character and back: the sample's bytes pass unchanged.
+with open(os.path.join(SAMPLES, f"ExpDatas{args.portal}.xml"), "rb") as f:
+    sample = f.read().decode("latin-1")
 
-def codes(pool):
-    chosen = rng.sample(pool, rng.randint(0, len(pool)))
-    return ";" + ";".join(chosen) + ";" if chosen else ""
+records_start = sample.index("    <DataVO>")
+records_end = sample.index("  </DataVOS>")
+links_start = sample.index("  <LiensImagesS")
+links_open_end = sample.index("\r\n", links_start) + 2
+links_end = sample.index("  </LiensImagesS>")
+records = re.findall(r"    <DataVO>\r\n.*?    </DataVO>\r\n", sample[records_start:records_end], re.S)
+# The vehicle number is each record's first field (idNVO, REFERENCE or reference).
+first_field = re.compile(r"(    <DataVO>\r\n      <(\w+)>)[^<]*(</\2>)")
 
-
-def esc(s):
-    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-
+counts = [LINK_PATTERN[k % len(LINK_PATTERN)] for k in range(args.vehicles)]
+total = sum(counts)
+if args.vehicles and total != links_wanted:
+    # Scale the pattern to the number asked for, keeping its unevenness.
+    counts = [c * links_wanted // total for c in counts]
+    for k in range(links_wanted - sum(counts)):
+        counts[k % args.vehicles] += 1
 
 first_id = 100000
-out = ['<?xml version="1.0" encoding="ISO-8859-15"?>', "<document>",
-       '  <DataVOS EOF="False" BOF="False" RecordName="DataVO">']
-for k in range(vehicles):
-    make, models = makes[k % len(makes)]
-    model = rng.choice(models)
-    fields = [("idNVO", first_id + k), ("SousRubrique", make),
-              ("ModeleVersion", (make.upper() + " " if k % 3 == 0 else make + " " if k % 3 == 1 else "") + model),
-              ("Prix", rng.randint(4000, 40000)), ("Annee", rng.randint(2010, 2023)),
-              ("Kilometrage", rng.randint(5000, 220000)), ("Energie", rng.choice(["Diesel", "Essence", "Électrique"])),
-              ("Couleur", rng.choice(colours)),
-              ("Commentaire", "Véhicule révisé, carnet d'entretien à jour, contrôle technique OK. " * rng.randint(4, 16)),
-              ("EqutInterieur", codes(interior)), ("EqutExterieur", codes(exterior)),
-              ("EqutSecurite", codes(safety)), ("InfoComplement", codes(extra))]
-    out.append("    <DataVO>")
-    for name, value in fields:
-        out.append(f"      <{name}>{esc(str(value))}</{name}>")
-    for n in range(1, 7):
-        out.append(f"      <NomPhoto{n}></NomPhoto{n}>")
-    out.append("    </DataVO>")
-out.append("  </DataVOS>")
-out.append('  <LiensImagesS EOF="False" RecordName="LiensImages">')
-counts = [0] * vehicles
-for _ in range(links):
-    v = min(int(rng.expovariate(1.0) * vehicles / 4), vehicles - 1) if rng.random() < 0.2 else rng.randrange(vehicles)
-    counts[v] += 1
-    out.append(f"    <LiensImages><idNVO>{first_id + v}</idNVO><NomImage>{first_id + v}_{counts[v]}</NomImage></LiensImages>")
-out.append("  </LiensImagesS>")
-out.append('  <LiensEquipementsS EOF="False" RecordName="LiensEquipements">')
-for code, label in labels:
-    out.append(f"    <LiensEquipements><AbbrEquip>{code}</AbbrEquip><LibelleEquipement>{esc(label)}</LibelleEquipement></LiensEquipements>")
-out.append("  </LiensEquipementsS>")
-out.append('  <Aliases><Alias Nom="VO">Véhicules d\'occasion</Alias></Aliases>')
-out.append("</document>")
-with open(out_path, "wb") as f:
-    f.write(("\r\n".join(out) + "\r\n").encode("iso-8859-15"))
+out = [sample[:records_start]]
+for k in range(args.vehicles):
+    vid = first_id + k
+    out.append(first_field.sub(lambda m: f"{m.group(1)}{vid}{m.group(3)}", records[k % len(records)], count=1))
+out.append(sample[records_end:links_open_end])
+for k, n in enumerate(counts):
+    vid = first_id + k
+    for p in range(1, n + 1):
+        out.append(f"    <LiensImages><idNVO>{vid}</idNVO><NomImage>{vid}_{p}</NomImage></LiensImages>\r\n")
+out.append(sample[links_end:])
+with open(args.out, "wb") as f:
+    f.write("".join(out).encode("latin-1"))
+
+if args.photos:
+    os.makedirs(args.photos, exist_ok=True)
+    for k, n in enumerate(counts):
+        vid = first_id + k
+        for p in range(1, n + 1):
+            for suffix in ("", "m"):
+                with open(os.path.join(args.photos, f"{vid}_{p}{suffix}.jpg"), "wb") as f:
+                    f.write(b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + f"{vid}_{p}{suffix}".encode() * 8 + b"\xff\xd9")

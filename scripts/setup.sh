@@ -15,6 +15,7 @@ packages=(
   zip unzip
   xvfb xauth
   fonts-dejavu-core fonts-dejavu-extra
+  dpkg-dev lintian
 )
 
 missing=()

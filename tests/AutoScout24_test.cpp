@@ -149,10 +149,19 @@ TEST(AutoScout24, RunStagesPhotosWritesTheCsvIn1252AndSendsOneArchive) {
   EXPECT_TRUE(testsupport::PathExists(r.WorkFile("ExpDatasAutoScout24.xml")));
 }
 
-TEST(AutoScout24, ExportWithoutVehiclesSendsAnArchiveHoldingAnEmptyCsv) {
+TEST(AutoScout24, AnEmptyStockIsHeldBackUnlessEnvoiStockVideSaysSend) {
   TPortalRun r = MakeRun();
   r.WriteIni();
   r.WriteExport("AutoScout24", "<document><DataVOS></DataVOS><LiensImagesS></LiensImagesS></document>");
+  const auto held = r.Run();
+  EXPECT_EQ(held.ExitStatus, 3) << held.Out << held.Err;
+  EXPECT_EQ(r.Portal.Count("STOR"), 0);
+  EXPECT_TRUE(testsupport::PathExists(r.WorkFile("0123456789.zip")));  // built for the operator to look at
+  EXPECT_EQ(LogMessages(r.Inst.LogText("AUTOSCOUT24")),
+            Lines{"Flux retenu, non transmis : il ne contient aucun véhicule (EnvoiStockVide=1 dans la section "
+                  "[AUTOSCOUT24] pour envoyer un stock vide)"});
+
+  r.WriteIni("EnvoiStockVide=1\r\n");
   const auto result = r.Run();
   ASSERT_EQ(result.ExitStatus, 0) << result.Out << result.Err;
   EXPECT_EQ(ReadFile(r.Inst.TempDir() + "/AS24/0123456789.csv"), "");
@@ -163,7 +172,7 @@ TEST(AutoScout24, ExportWithoutVehiclesSendsAnArchiveHoldingAnEmptyCsv) {
 
 TEST(AutoScout24, FailedUploadEndsTheRunWithTheFailureInTheLastLine) {
   TPortalRun r = MakeRun({.User = "portail@ftp.example", .Password = "Portail42", .Folder = "in", .CreateFolder = false});
-  r.WriteIni("PathTemp=\\Temp\\Annoncia\\AS24\r\n");
+  r.WriteIni("PathTemp=\\Temp\\Staging\r\n");
   r.WriteExport("AutoScout24", "<document><DataVOS><DataVO><idNVO>1</idNVO></DataVO></DataVOS></document>");
   const auto result = r.Run();
   EXPECT_EQ(result.ExitStatus, 3) << result.Out << result.Err;
@@ -171,7 +180,7 @@ TEST(AutoScout24, FailedUploadEndsTheRunWithTheFailureInTheLastLine) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_TRUE(log[0].starts_with("Transfert FTP : Erreur ")) << log[0];
   EXPECT_TRUE(log[0].ends_with("Fichier VO actualisé transmis sur site FTP : 0123456789.zip - 1 VO")) << log[0];
-  // A staging folder inside the work folder is allowed: the archive beside it holds only the staged files.
+  // The staging folder is PathTemp's: the archive holds only the staged files.
   EXPECT_EQ(ArchiveView(r.WorkFile("0123456789.zip")), (Lines{"test None", "0123456789.csv " + Hex(CsvLine(
       {{1, "0123456789"}, {2, "1"}, {7, "Voiture d\x92occasion"}, {14, "0."}, {17, "0"}, {29, "0"}, {62, "0"},
        {73, "0"}}))}));

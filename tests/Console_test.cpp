@@ -29,7 +29,7 @@ TEST(Console, MissingIniWithoutBareLogFailsWithTheLogError) {
   TInstallation inst(ANNONCIA_CONSOLE_PATH);
   const auto r = inst.Run({"ParuVendu"});
   EXPECT_EQ(r.ExitStatus, 1);
-  EXPECT_EQ(r.Err, "File not found\n");
+  EXPECT_EQ(r.Err, "File not found : " + inst.Windir() + "\\TEMP\\ZuroviRazevi.log\n");
   EXPECT_FALSE(testsupport::PathExists(inst.TempDir() + "/ZuroviRazeviPARUVENDU.log"));
 }
 

@@ -119,9 +119,14 @@ TEST(ParuVenduRun, BuildsSavesAndSendsTheFeed) {
   ASSERT_EQ(res.ExitStatus, 0) << res.Out << res.Err;
   EXPECT_EQ(res.Err, "");
 
-  // The two saved files: the feed under the day's name, its copy under the minute's.
-  const auto files = r.Inst.WorkFiles();
-  ASSERT_EQ(files.size(), 3u);
+  // The two saved files: the feed under the day's name, its copy under the minute's;
+  // beside them the data export, the portal's run lock and the count of the feed sent.
+  auto files = r.Inst.WorkFiles();
+  ASSERT_EQ(files.size(), 5u);
+  EXPECT_EQ(files[1], "AnnonciaPARUVENDU.lock");
+  EXPECT_EQ(files[2], "DernierEnvoiPARUVENDU.txt");
+  EXPECT_EQ(ReadFile(r.WorkFile(files[2])), "3\n");
+  files.erase(files.begin() + 1, files.begin() + 3);
   EXPECT_EQ(files[2], "RovelleDatasVO-" + files[0].substr(0, 8) + ".xml");
   EXPECT_EQ(files[0].size(), 16u);
   EXPECT_EQ(files[0].find_first_not_of("0123456789"), 12u);
@@ -131,8 +136,11 @@ TEST(ParuVenduRun, BuildsSavesAndSendsTheFeed) {
   EXPECT_EQ(feed, ExpectedFeed());
   EXPECT_EQ(ReadFile(r.WorkFile(files[0])), feed);
 
-  // The portal got the same bytes under the bare name, in its folder.
-  EXPECT_EQ(r.Portal.Arguments("STOR"), std::vector<std::string>{files[2]});
+  // The portal got the same bytes under the bare name, in its folder, sent
+  // under a temporary name first.
+  EXPECT_EQ(r.Portal.Arguments("STOR"), std::vector<std::string>{files[2] + ".part"});
+  EXPECT_EQ(r.Portal.Arguments("RNTO"), std::vector<std::string>{files[2]});
+  EXPECT_EQ(testsupport::ListFolder(r.Portal.Root()), std::vector<std::string>{files[2]});
   EXPECT_EQ(ReadFile(r.Portal.Root() + "/" + files[2]), feed);
   // Every link's photo and thumbnail was synchronised, whether it filled a
   // slot or not: 8 + 1 + 1 photos with thumbnails, one without.
@@ -195,9 +203,9 @@ TEST(ParuVenduRun, AMissingDataExportEndsTheRunWithTheCursorsError) {
   EXPECT_EQ(res.ExitStatus, 1);
   const std::string path = r.Inst.Windir() + "\\TEMP\\Annoncia\\ExpDatasParuVendu.xml";
   EXPECT_EQ(res.Err.rfind("TXMLCursor.Load FileName[" + path + "] does not exists\n", 0), 0u) << res.Err;
-  // The work folder is made, nothing is written into it or sent.
+  // The work folder is made, nothing but the run lock is written into it, nothing is sent.
   EXPECT_TRUE(testsupport::PathExists(r.Inst.WorkDir()));
-  EXPECT_TRUE(r.Inst.WorkFiles().empty());
+  EXPECT_EQ(r.Inst.WorkFiles(), std::vector<std::string>{"AnnonciaPARUVENDU.lock"});
   EXPECT_EQ(r.Portal.Count("USER"), 0);
   EXPECT_EQ(res.Out.find("Début Transfert"), std::string::npos);
 }

@@ -117,9 +117,45 @@ TEST(RunHistory, EachOutcomeLeavesOneLineAndTheAlertOfAFailure) {
 }
 
 TEST(RunHistory, HeldBackAndPhotosIncompleteRuns) {
-  GTEST_SKIP() << "no builder produces held_back (the feed guards) or photos_incomplete (the photo server marked "
-                  "unavailable) on this branch yet; their history words, page badges and alert texts are tested "
-                  "on a history fixture in report_tests (StatusPage.*, RunSummary.*)";
+  struct Case {
+    const char* name;
+    std::vector<std::string> photoFaults;
+    std::string exportText;
+    int exitStatus;
+    std::string line;
+    std::string subject;
+  };
+  // No vehicle at all: the feed guard keeps the empty stock from the portal.
+  const std::string empty = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n<document><DataVOS></DataVOS>"
+                            "<LiensImagesS></LiensImagesS><LiensEquipementsS></LiensEquipementsS><Aliases></Aliases>"
+                            "</document>\r\n";
+  const Case cases[] = {
+      {"held back", {}, empty, 3, "PARUVENDU held_back 3 0 0 0 0 0 RovelleDatasVO-$DAY.xml True None error\n",
+       "Annoncia ParuVendu : retenu"},
+      {"photos incomplete", {"refuse_login"}, kExport, 4,
+       "PARUVENDU photos_incomplete 4 1 2 0 2 2 RovelleDatasVO-$DAY.xml True None error\n",
+       "Annoncia ParuVendu : photos incomplètes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSmtpServer smtp;
+    TPortalRun r("PARUVENDU", ANNONCIA_CONSOLE_PATH, {ANNONCIA_ZIPENGINE_PATH},
+                 {.User = "portail@ftp.example", .Password = "Portail42", .Folder = "in"},
+                 {.User = "photos@ftp.example", .Password = "Photos42", .Folder = "www/clicheo", .Faults = c.photoFaults});
+    r.WriteIni("", Alerts(smtp.Address()));
+    r.WriteExport("ParuVendu", c.exportText);
+    r.WritePhoto("101_1");
+    const auto res = r.Run();
+    EXPECT_EQ(res.ExitStatus, c.exitStatus) << res.Out << res.Err;
+    std::string line = c.line;
+    for (const auto& name : r.Inst.WorkFiles()) {
+      if (name.starts_with("Rovelle")) line.replace(line.find("RovelleDatasVO-$DAY.xml"), 23, name);
+    }
+    EXPECT_EQ(History(r.Inst), line);
+    const std::string mail = Received(smtp);
+    EXPECT_NE(mail.find("|" + c.subject + "|"), std::string::npos) << mail;
+    EXPECT_NE(mail.find("Motif : "), std::string::npos) << mail;
+  }
 }
 
 TEST(RunHistory, AnAlertThatCannotGoChangesNothing) {
@@ -190,7 +226,7 @@ TEST(RunHistory, TheHistoryKeepsItsNewestTenThousandLines) {
   const std::string history = History(inst);
   EXPECT_EQ(history.substr(history.rfind('\n', history.size() - 2) + 1, 17), "PARUVENDU error 1");
   EXPECT_EQ(testsupport::ListFolder(inst.WorkDir()),
-            (std::vector<std::string>{"etat.html", "historique.jsonl", "historique.lock"}));
+            (std::vector<std::string>{"AnnonciaPARUVENDU.lock", "etat.html", "historique.jsonl", "historique.lock"}));
 }
 
 namespace {

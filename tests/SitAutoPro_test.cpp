@@ -76,7 +76,8 @@ TEST(SitAutoProRun, FeedPackedAloneAndSentUnderItsConfiguredName) {
   const std::string feed = r.WorkFile("XY000001.xml");
   const std::string archive = r.WorkFile("XY000001.zip");
   EXPECT_EQ(ReadFile(r.Portal.Root() + "/XY000001.zip"), ReadFile(archive));
-  EXPECT_EQ(r.Portal.Arguments("STOR"), std::vector<std::string>{"XY000001.zip"});
+  EXPECT_EQ(r.Portal.Arguments("STOR"), std::vector<std::string>{"XY000001.zip.part"});
+  EXPECT_EQ(r.Portal.Arguments("RNTO"), std::vector<std::string>{"XY000001.zip"});
   // 10_1, 10_2 and 99_1 (no vehicle, still synchronised), each with its thumbnail.
   EXPECT_EQ(r.Photos.Count("STOR"), 6);
 

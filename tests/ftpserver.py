@@ -17,6 +17,16 @@ fault strikes that many times, then the server behaves):
   stall_reply    an upload is received but its final reply never comes
   no_connect     PORT/EPRT are accepted but the server never connects back
   hang_quit      QUIT is never answered
+  refuse_connect a connection is greeted with 421 and closed
+  silent_after_login  after a good login nothing more is answered
+  close_data_226 an upload's data connection is closed after 64 KiB, and
+                 the server says 226 (the file keeps its first 64 KiB)
+  refuse_rename  RNFR is refused with 550
+  rename_no_replace  RNTO onto an existing file is refused with 553
+  size_wrong     SIZE answers one byte more than the file holds
+  no_size        SIZE is not implemented (502)
+  nlst_421       NLST is answered with 421 and the connection closed
+  huge_listing   NLST lists 1,000,001 names
 """
 import argparse
 import os
@@ -77,10 +87,15 @@ def main():
         def enable_receiving(self, type, cmd):
             self.dropping = strikes("drop_data")
             self.stalling = strikes("stall_reply")
+            self.cutting = strikes("close_data_226")
             DTPHandler.enable_receiving(self, type, cmd)
 
         def handle_read(self):
             DTPHandler.handle_read(self)
+            if getattr(self, "cutting", False) and self.tot_bytes_received >= DROP_AFTER and not self._closed:
+                # A plain close that the server reports as a complete transfer.
+                self.handle_close()
+                return
             if getattr(self, "dropping", False) and self.tot_bytes_received >= DROP_AFTER and not self._closed:
                 # Reset rather than close, so the client's next send fails.
                 self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -101,8 +116,17 @@ def main():
 
         def handle(self):
             self.silent = strikes("silent")
+            if strikes("refuse_connect"):
+                self.respond("421 Service not available, closing control connection.")
+                self.close_when_done()
+                return
             if not self.silent:
                 FTPHandler.handle(self)
+
+        def handle_auth_success(self, home, password, msg_login):
+            FTPHandler.handle_auth_success(self, home, password, msg_login)
+            if strikes("silent_after_login"):
+                self.silent = True
 
         def found_terminator(self):
             if self.silent:
@@ -121,7 +145,36 @@ def main():
                 return
             FTPHandler._make_eport(self, ip, port)
 
+        def ftp_RNFR(self, path):
+            if strikes("refuse_rename"):
+                self.respond("550 Renaming not permitted.")
+                return None
+            return FTPHandler.ftp_RNFR(self, path)
+
+        def ftp_RNTO(self, path):
+            if self._rnfr and self.fs.lexists(path) and strikes("rename_no_replace"):
+                self._rnfr = None
+                self.respond("553 File exists.")
+                return None
+            return FTPHandler.ftp_RNTO(self, path)
+
+        def ftp_SIZE(self, path):
+            if strikes("no_size"):
+                self.respond("502 Command not implemented.")
+                return None
+            if self.fs.isfile(path) and strikes("size_wrong"):
+                self.respond("213 %d" % (self.fs.getsize(path) + 1))
+                return None
+            return FTPHandler.ftp_SIZE(self, path)
+
         def ftp_NLST(self, path):
+            if strikes("nlst_421"):
+                self.respond("421 Service not available, closing control connection.")
+                self.close_when_done()
+                return None
+            if strikes("huge_listing"):
+                self.push_dtp_data(b"".join(b"%d.jpg\r\n" % k for k in range(1000001)), cmd="NLST")
+                return path
             for code in ("550", "450"):
                 if self.fs.isdir(path) and not self.fs.listdir(path) and strikes("nlst_" + code):
                     self.respond(code + " No files found.")

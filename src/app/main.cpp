@@ -1,9 +1,12 @@
 // annoncia: the console program. One argument, the portal; the memo goes to
 // standard output; the exit status tells the scheduler how the run went.
+// --help, --version and --etat are answered before anything touches the log
+// or the settings.
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/ConsoleWindow.h"
 #include "feeds/Portals.h"
 #include "platform/Paths.h"
@@ -11,13 +14,18 @@
 #include "shell/UnitAnnoncia.h"
 
 int main(int argc, char** argv) {
-  app::TConsoleWindow window;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
   shell::TPortalTable portals;
   feeds::RegisterPortals(portals);
-  // Before the run and its log, as for the usage line.
-  if (argc == 2 && std::string(argv[1]) == "--etat") return report::PrintStatusSummary(portals, std::cout);
+  int status = 0;
+  if (app::AnswerInformationRequest(arguments, portals, {"annoncia", "PORTAIL", platform::ExecutablePath()},
+                                    std::cout, std::cerr, status)) {
+    return status;
+  }
+  if (arguments.size() == 1 && arguments[0] == "--etat") return report::PrintStatusSummary(portals, std::cout);
   report::RegisterAfterRunSteps(portals);
+  app::TConsoleWindow window;
   shell::TRunControl run(window, std::move(portals), platform::ExecutablePath());
-  run.FormCreate(std::vector<std::string>(argv + 1, argv + argc));
+  run.FormCreate(arguments);
   return run.ExitStatus();
 }

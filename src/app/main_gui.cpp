@@ -4,6 +4,9 @@
 // is the run's, as for the console program, also when the window is closed
 // by hand.
 //
+// --help and --version are answered on standard output before the window
+// (or anything that touches the log or the settings) is made.
+//
 // ANNONCIA_GUI_SCREENSHOT=file.png (for screenshots and tests): about a
 // second after the window is shown, the program saves what the screen shows
 // of it to that file and closes the window.
@@ -16,6 +19,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/CommandLine.h"
 #include "app/MainForm.h"
 #include "feeds/Portals.h"
 #include "platform/Environment.h"
@@ -42,13 +46,19 @@ void SaveWindowImage(app::TForm1& form, const std::string& file) {
 int main(int argc, char** argv) {
   // The command line is the run option alone: Qt does not get to read it.
   const std::vector<std::string> arguments(argv + 1, argv + argc);
+  shell::TPortalTable portals;
+  feeds::RegisterPortals(portals);
+  int status = 0;
+  if (app::AnswerInformationRequest(arguments, portals, {"annoncia-gui", "[PORTAIL]", platform::ExecutablePath()},
+                                    std::cout, std::cerr, status)) {
+    return status;
+  }
+
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   QApplication::setApplicationName(shell::kApplicationTitle);
   app::SetUpApplicationLook();
 
-  shell::TPortalTable portals;
-  feeds::RegisterPortals(portals);
   report::RegisterAfterRunSteps(portals);
   app::TForm1 form(std::move(portals), platform::ExecutablePath(), arguments);
   form.show();

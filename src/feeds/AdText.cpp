@@ -28,7 +28,8 @@ std::string ExpandEquipmentCodes(const TEquipmentLabels& labels, const std::stri
       continue;
     }
     if (!code.empty()) {
-      result = platform::ReplaceAllText(result, ";" + code + ";", ";" + labels.LabelOf(code) + ";");
+      const std::string label = labels.LabelOf(code);
+      result = platform::ReplaceAllText(result, ";" + code + ";", ";" + label + ";");
       code.clear();
     }
   }

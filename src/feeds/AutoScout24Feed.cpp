@@ -9,8 +9,11 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
+#include "shell/RunFolders.h"
 #include "transfer/AutoScout24Photos.h"
 #include "xmldoc/XMLUtils.h"
 
@@ -127,32 +130,6 @@ bool IsPlainDigits(const std::string& text) {
   return true;
 }
 
-// Path components as the file system will see them; purging "" reaches the
-// root, so a folder is taken with a separator after it.
-struct TComponents {
-  bool Absolute = false;
-  std::vector<std::string> Parts;
-};
-TComponents Components(const std::string& folder) {
-  const std::string native = platform::NativePath(folder + "\\");
-  TComponents c;
-  c.Absolute = !native.empty() && native.front() == '/';
-  std::size_t start = 0;
-  while (start <= native.size()) {
-    std::size_t end = native.find('/', start);
-    if (end == std::string::npos) end = native.size();
-    const std::string part = native.substr(start, end - start);
-    if (part == "..") {
-      if (!c.Parts.empty() && c.Parts.back() != "..") c.Parts.pop_back();
-      else if (!c.Absolute) c.Parts.push_back(part);
-    } else if (!part.empty() && part != ".") {
-      c.Parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  return c;
-}
-
 }  // namespace
 
 TPhotoLinks::TPhotoLinks(const xmldoc::IXMLCursor& document) {
@@ -171,7 +148,12 @@ const std::vector<std::string>& TPhotoLinks::Of(const std::string& idNVO) const 
 }
 
 void AppendCsvField(std::string& csv, const std::string& value) {
+  const std::size_t start = csv.size();
   csv += value;
+  // A line break would end the vehicle's line inside a value.
+  for (std::size_t k = start; k < csv.size(); ++k) {
+    if (csv[k] == '\r' || csv[k] == '\n' || csv[k] == '\0') csv[k] = ' ';
+  }
   csv += ';';
 }
 
@@ -225,29 +207,34 @@ void AppendAutoScout24Line(std::string& csv, const std::string& idClient, const 
   csv += "\r\n";
 }
 
-bool FolderEncloses(const std::string& folder, const std::string& other) {
-  const TComponents outer = Components(folder);
-  const TComponents inner = Components(other);
-  if (outer.Absolute != inner.Absolute || outer.Parts.size() > inner.Parts.size()) return false;
-  for (std::size_t k = 0; k < outer.Parts.size(); ++k) {
-    if (!platform::SameText(outer.Parts[k], inner.Parts[k])) return false;
+void CheckStagingFolder(const std::string& stagingFolder, const std::string& windowsFolder,
+                        const std::vector<std::string>& keptFolders) {
+  auto refuse = [&](const std::string& why) {
+    throw std::runtime_error("Dossier PathTemp refusé, " + why + " : " + stagingFolder);
+  };
+  if (platform::FileExists(stagingFolder)) refuse("c'est un fichier");
+  const std::string staging = platform::RealFolderPath(stagingFolder);
+  const std::string windows = platform::RealFolderPath(windowsFolder);
+  if (staging == windows || !platform::FolderWithin(staging, windows)) {
+    refuse("il n'est pas dans le dossier Windows " + windowsFolder);
   }
-  return true;
+  for (const std::string& kept : keptFolders) {
+    const std::string real = platform::RealFolderPath(kept);
+    if (platform::FolderWithin(real, staging)) refuse("il contient " + kept);
+    if (platform::FolderWithin(staging, real)) refuse("il est dans " + kept);
+  }
 }
 
 void BuildAutoScout24Feed(TFeedRun& feed) {
   shell::TRunControl& run = feed.Run;
-  const std::string stagingFolder = xmldoc::WindowsFolder() + run.OptionSetting("PathTemp", shell::defaults::PathTemp);
+  const std::string windowsFolder = xmldoc::WindowsFolder();
+  const std::string stagingFolder = windowsFolder + run.OptionSetting("PathTemp", shell::defaults::PathTemp);
   const std::string idClient = run.OptionSetting("idClient", shell::defaults::idClient);
   const xmldoc::IXMLCursorPtr document = OpenDataExport(feed, "AutoScout24");
 
   // The purge deletes whatever the folder holds: never the data export, the
   // log or the dealer's photos.
-  for (const std::string& kept : {WorkFolder(), run.PathImages()}) {
-    if (FolderEncloses(stagingFolder, kept)) {
-      throw std::runtime_error("Dossier PathTemp refusé, il contient " + kept + " : " + stagingFolder);
-    }
-  }
+  CheckStagingFolder(stagingFolder, windowsFolder, {shell::WorkFolder(), run.PathImages()});
   xmldoc::PurgeFolder(stagingFolder);
 
   const xmldoc::IXMLCursorPtr vehicle = document->Select("/document/DataVOS/DataVO");

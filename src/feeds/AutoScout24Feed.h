@@ -7,9 +7,11 @@
 // (idNVO_n.jpg, see transfer/AutoScout24Photos.h) and the CSV file
 // idClient + ".csv", written once, in Windows-1252, from one buffer. The data
 // export itself is not changed, only saved under a time-stamped name. Errors
-// of the cursor, the packager and the log end the run; a failed upload does
-// not. A staging folder that would hold the work folder or the photo folder
-// (an empty PathTemp, "\Temp", ...) is refused before anything is deleted.
+// of the cursor, the packager and the log end the run, and so does a failure
+// to purge the staging folder, to stage a photo (other than one missing
+// locally) or to write the CSV, before anything is packed; a failed upload
+// does not. A staging folder that would reach the work folder or the photo
+// folder is refused before anything is deleted (CheckStagingFolder).
 #pragma once
 
 #include <string>
@@ -36,7 +38,8 @@ private:
   std::unordered_map<double, std::vector<std::string>> links_;
 };
 
-// csv + value + ";": values are written as they stand, nothing is escaped.
+// csv + value + ";": values are written as they stand, nothing is escaped,
+// except that CR, LF and NUL become blanks (they would split the line).
 void AppendCsvField(std::string& csv, const std::string& value);
 
 // Appends the vehicle's line: its 92 values and CR LF. Column 3 names the
@@ -52,8 +55,11 @@ std::string FirstRegistrationColumn(const std::string& month, const std::string&
 // text ("05" -> "5", "5 portes" -> "0").
 std::string IntegerColumn(const std::string& text);
 
-// Whether purging folder would also delete the folder given (folder is it,
-// or one of the folders above it), compared by path components.
-bool FolderEncloses(const std::string& folder, const std::string& other);
+// Refuses, before anything is deleted, a staging folder that is a file, is
+// not strictly inside the Windows folder, or is, holds or lies inside one of
+// the kept folders, comparing real folders (links and ".." resolved). The
+// error names the staging folder and why.
+void CheckStagingFolder(const std::string& stagingFolder, const std::string& windowsFolder,
+                        const std::vector<std::string>& keptFolders);
 
 }  // namespace feeds

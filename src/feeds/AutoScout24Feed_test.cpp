@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/RecordingWindow.h"
 #include "support/TestSupport.h"
@@ -92,9 +93,11 @@ TEST(AutoScout24Line, EmptyListsGiveEmptyFlagsAndEmptyWarrantyGivesZeros) {
   EXPECT_EQ(Split(Line("<InfoEquiInterieur>Clim;ABS</InfoEquiInterieur>", false))[31], "0");
 }
 
-TEST(AutoScout24Line, ValuesAreWrittenAsTheyStand) {
-  const std::string line = Line("<idNVO>5</idNVO><Couleur>Noir;Métal</Couleur><IMarque> Audi \n</IMarque>", false);
-  EXPECT_NE(line.find(";5;; Audi \n;"), std::string::npos) << line;  // nothing trimmed or escaped
+TEST(AutoScout24Line, ValuesAreWrittenAsTheyStandButNeverBreakTheLine) {
+  const std::string line =
+      Line("<idNVO>5</idNVO><Couleur>Noir;Métal</Couleur><IMarque> Audi \r\nA4&#13;</IMarque>", false);
+  EXPECT_NE(line.find(";5;; Audi  A4 ;"), std::string::npos) << line;  // nothing trimmed, CR and LF blanked
+  EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 2) << line;
   // The ";" inside a value shifts every later column by one.
   const std::string flat = line.substr(0, line.size() - 2);
   EXPECT_EQ(std::count(flat.begin(), flat.end(), ';'), 93);
@@ -132,14 +135,49 @@ TEST(TPhotoLinks, LinksOfAVehicleByNumericValueInDocumentOrder) {
   for (const auto& [idNVO, names] : cases) EXPECT_EQ(links.Of(idNVO), names) << idNVO;
 }
 
-TEST(FolderEncloses, ComparesPathComponentsIgnoringCase) {
-  const std::string work = "/w/TEMP/Annoncia";
-  const std::pair<const char*, bool> cases[] = {
-      {"/w/TEMP/AS24", false}, {"\\w\\Temp\\AS24", false}, {"/w/TEMP/Annoncia/AS24", false}, {"/w/TEMP/Ann", false},
-      {"/w/TEMP/Annoncia", true}, {"/w/temp/", true}, {"/w", true}, {"", true}, {"\\", true},
-      {"/w/TEMP/AS24/..", true}, {"/w/./TEMP", true},
+TEST(CheckStagingFolder, ComparesRealFoldersNotPathText) {
+  testsupport::TTempDir top;
+  const std::string windir = top / "win";
+  testsupport::MakeDirs(windir + "/TEMP/Annoncia");
+  testsupport::MakeDirs(windir + "/TEMP/AS24");
+  testsupport::MakeDirs(windir + "/TEMP/other");
+  testsupport::MakeDirs(windir + "/images/sub");
+  testsupport::MakeDirs(top / "outside");
+  testsupport::WriteFile(windir + "/afile", "x");
+  std::filesystem::create_symlink(windir + "/TEMP/Annoncia", windir + "/linkToWork");
+  std::filesystem::create_symlink(windir + "/TEMP/other", windir + "/TEMP/AS24/lnk");
+  std::filesystem::create_symlink(top / "outside", windir + "/TEMP/out");
+  const std::vector<std::string> kept = {windir + "\\TEMP\\Annoncia", windir + "/images"};
+  struct Case { const char* pathTemp; std::string why; } const cases[] = {  // no why: accepted
+      {"\\Temp\\AS24", ""},
+      {"\\Temp\\New\\AS24", ""},  // made by the run
+      {"\\Temp\\AS24\\lnk", ""},  // a link to a folder of its own
+      {"", "il n'est pas dans le dossier Windows"},
+      {"\\..\\outside", "il n'est pas dans le dossier Windows"},
+      {"\\..\\..\\..\\..\\..\\..\\..\\tmp\\x", "il n'est pas dans le dossier Windows"},
+      {"\\Temp\\out", "il n'est pas dans le dossier Windows"},
+      {"\\Temp", "il contient " + kept[0]},
+      {"\\TEMP\\ANNONCIA", "il contient " + kept[0]},
+      {"\\linkToWork", "il contient " + kept[0]},
+      {"\\Temp\\AS24\\lnk\\..\\Annoncia", "il contient " + kept[0]},
+      {"\\TEMP\\Annoncia\\AS24", "il est dans " + kept[0]},
+      {"\\images\\sub", "il est dans " + kept[1]},
+      {"\\afile", "c'est un fichier"},
   };
-  for (const auto& [folder, encloses] : cases) EXPECT_EQ(FolderEncloses(folder, work), encloses) << folder;
+  for (const auto& [pathTemp, why] : cases) {
+    const std::string staging = windir + pathTemp;
+    if (why.empty()) {
+      EXPECT_NO_THROW(CheckStagingFolder(staging, windir, kept)) << pathTemp;
+      continue;
+    }
+    try {
+      CheckStagingFolder(staging, windir, kept);
+      ADD_FAILURE() << pathTemp;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()).find("Dossier PathTemp refusé, " + why), 0u) << e.what();
+      EXPECT_TRUE(std::string(e.what()).ends_with(" : " + staging)) << e.what();
+    }
+  }
 }
 
 TEST(BuildAutoScout24Feed, RefusesAStagingFolderHoldingTheWorkOrPhotoFolder) {
@@ -148,7 +186,8 @@ TEST(BuildAutoScout24Feed, RefusesAStagingFolderHoldingTheWorkOrPhotoFolder) {
   const std::string exportPath = windir / "TEMP/Annoncia/ExpDatasAutoScout24.xml";
   testsupport::WriteFile(exportPath, "<document><DataVOS></DataVOS></document>");
   testsupport::WriteFile(windir / "images/1.jpg", "photo");
-  for (const char* pathTemp : {"", "\\Temp", "\\TEMP\\Annoncia", "\\images\\.."}) {
+  std::filesystem::create_symlink(windir / "TEMP/Annoncia", windir / "linkToWork");
+  for (const char* pathTemp : {"", "\\Temp", "\\TEMP\\Annoncia", "\\images\\..", "\\linkToWork"}) {
     SCOPED_TRACE(pathTemp);
     testsupport::WriteFile(windir / "annoncia.ini", std::string("[AUTOSCOUT24]\r\nPathTemp=") + pathTemp + "\r\n");
     testsupport::TRecordingWindow window;

@@ -1,14 +1,12 @@
 #include "feeds/DataExport.h"
 
-#include "xmldoc/XMLUtils.h"
+#include "shell/RunFolders.h"
 
 namespace feeds {
 
-std::string WorkFolder() { return xmldoc::WindowsFolder() + "\\TEMP\\Annoncia"; }
-
 std::string DataExportPath(const std::string& portal) { return WorkFile("ExpDatas" + portal + ".xml"); }
 
-std::string WorkFile(const std::string& name) { return WorkFolder() + "\\" + name; }
+std::string WorkFile(const std::string& name) { return shell::WorkFolder() + "\\" + name; }
 
 TEquipmentLabels LoadEquipmentLabels(const xmldoc::IXMLCursor& document) {
   TEquipmentLabels labels;

@@ -16,9 +16,7 @@
 
 namespace feeds {
 
-// Windir + "\TEMP\Annoncia".
-std::string WorkFolder();
-// The work folder + "\ExpDatas" + portal + ".xml".
+// The work folder (shell::WorkFolder()) + "\ExpDatas" + portal + ".xml".
 std::string DataExportPath(const std::string& portal);
 // The work folder + "\" + name.
 std::string WorkFile(const std::string& name);

@@ -1,12 +1,16 @@
 #include "feeds/FeedSteps.h"
 
 #include <array>
+#include <cerrno>
 
 #include "feeds/DataExport.h"
+#include "feeds/FeedGuards.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "shell/ActivityLog.h"
+#include "shell/RunFolders.h"
 #include "transfer/FeedUpload.h"
 #include "transfer/PhotoSync.h"
 #include "xmldoc/XMLUtils.h"
@@ -42,7 +46,7 @@ bool PhotoSlotsGrouped(const xmldoc::IXMLCursor& vehicle, const std::string& slo
 }  // namespace
 
 xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal) {
-  const std::string workFolder = WorkFolder();
+  const std::string workFolder = shell::WorkFolder();
   if (!platform::DirectoryExists(workFolder) && !platform::CreateDir(workFolder) &&
       !platform::DirectoryExists(workFolder)) {
     platform::RaiseLastInOutError(workFolder);
@@ -51,6 +55,7 @@ xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal) 
   feed.Transfers.LoadTestFTPClicheo();
   const xmldoc::IXMLCursorPtr document = xmldoc::TXMLCursor::Create();
   document->Load(DataExportPath(portal));
+  CheckExportShape(*document, DataExportPath(portal));
   return document;
 }
 
@@ -81,7 +86,7 @@ void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotP
   std::array<std::string, kPhotoSlots> values;
   for (int slot = 1; slot <= kPhotoSlots; ++slot) values[slot - 1] = vehicle.GetValue(SlotName(slotPrefix, slot));
   std::string anySlot;
-  for (int slot = 1; slot <= kPhotoSlots; ++slot) anySlot += (slot > 1 ? "|" : "") + SlotName(slotPrefix, slot);
+  for (int slot = 1; slot <= kPhotoSlots; ++slot) anySlot += std::string(slot > 1 ? "|" : "") + SlotName(slotPrefix, slot);
   auto old = vehicle.Select(anySlot);
   if (old->Eof()) {
     auto parent = vehicle.Select(".");
@@ -138,14 +143,25 @@ void NoteFeedFile(shell::TRunControl& run, const std::string& feedPath) {
 }
 
 void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern) {
-  // The packer adds to an archive it finds: yesterday's must go first.
-  if (platform::FileExists(archivePath) && !platform::DeleteFile(archivePath)) {
-    platform::RaiseLastInOutError(archivePath);
+  // Packed under a temporary name, so that a failed or killed run leaves
+  // yesterday's complete archive; the packer adds to an archive it finds,
+  // so a leftover of this name goes first.
+  const std::string packing = platform::ReplacingTempPath(archivePath);
+  if (platform::FileExists(packing) && !platform::DeleteFile(packing)) platform::RaiseLastInOutError(packing);
+  try {
+    xmldoc::TZip zip(&run.Window);
+    zip.SetZipFileName(packing);
+    zip.FileSpecs().push_back(pattern);
+    zip.AddFiles();
+  } catch (...) {
+    (void)platform::DeleteFile(packing);  // the packing error is the one to report
+    throw;
   }
-  xmldoc::TZip zip(&run.Window);
-  zip.SetZipFileName(archivePath);
-  zip.FileSpecs().push_back(pattern);
-  zip.AddFiles();
+  if (!platform::RenameFile(packing, archivePath)) {
+    const int error = errno;
+    (void)platform::DeleteFile(packing);  // the rename error is the one to report
+    platform::RaiseInOutError(error, archivePath);
+  }
   run.Files.ArchiveFile = platform::ExtractFileName(archivePath);
   run.Files.ArchiveSize = xmldoc::FileSizeOf(archivePath);
 }
@@ -167,10 +183,12 @@ void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const
 }
 
 void SendArchive(TFeedRun& feed, const std::string& archivePath) {
+  if (!FeedMayBeSent(feed.Run)) return;
   const std::string outcome = transfer::UploadFeedFile(feed.Transfers, archivePath);
   shell::LogLine(feed.Run, outcome + "Fichier VO actualisé transmis sur site FTP : " +
                                platform::ExtractFileName(archivePath) + " - " +
                                std::to_string(feed.Run.Counters.VehicleCount) + " VO");
+  RememberSentCount(feed.Run);
 }
 
 }  // namespace feeds

@@ -19,7 +19,7 @@ struct StepsFixture : testsupport::TRunFixture {
 
 TEST_F(StepsFixture, PhotoPassFillsFreeSlotsInLinkOrder) {
   std::vector<std::pair<std::string, std::string>> links;
-  for (int k = 1; k <= 8; ++k) links.push_back({"1", "a" + std::to_string(k)});
+  for (int k = 1; k <= 8; ++k) links.push_back({"1", std::string("a") + std::to_string(k)});
   links.push_back({"2", "b1"});
   links.push_back({"2", "b2"});
   links.push_back({"99", "lost"});

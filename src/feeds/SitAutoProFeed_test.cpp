@@ -202,7 +202,7 @@ TEST_F(RewriteFixture, ClientCodeFromTheFirstCoordinates) {
 
 TEST_F(RewriteFixture, VehicleValuesAndPhotos) {
   std::vector<std::pair<std::string, std::string>> links;
-  for (int k = 1; k <= 8; ++k) links.push_back({"0012", "a" + std::to_string(k)});
+  for (int k = 1; k <= 8; ++k) links.push_back({"0012", std::string("a") + std::to_string(k)});
   links.push_back({"7", "b1"});
   links.push_back({"99", "lost"});
   links.push_back({"12 or 1=1", "evil"});

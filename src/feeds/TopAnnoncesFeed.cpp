@@ -37,7 +37,8 @@ std::string AllLabels(const TEquipmentTexts& texts) {
 }
 
 int WarrantyMonths(const std::string& garantie) {
-  const std::string digits = "0" + StripMonthWord(garantie);
+  const std::string stripped = StripMonthWord(garantie);
+  const std::string digits = "0" + stripped;
   int months = 0;
   const char* end = digits.data() + digits.size();
   const auto [stop, error] = std::from_chars(digits.data(), end, months);

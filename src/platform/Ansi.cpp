@@ -129,25 +129,23 @@ std::string UpperCaseAZ(std::string_view text) {
 }
 
 std::string FoldCase(std::string_view text) {
-  // Folding keeps every character's byte length, so the copy is folded in
-  // place; runs of ASCII (most of a feed) take no decoding.
-  std::string out(text);
-  for (std::size_t i = 0; i < out.size();) {
-    const auto b = static_cast<unsigned char>(out[i]);
+  // The folded text is built by appending, so runs of ASCII (most of a feed)
+  // take no decoding and nothing is moved.
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
     if (b < 0x80) {
-      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 0x20);
+      out.push_back(b >= 'a' && b <= 'z' ? static_cast<char>(b - 0x20) : static_cast<char>(b));
       ++i;
       continue;
     }
     std::size_t len;
     const long cp = DecodeAt(text, i, len);
     if (cp >= 0) {
-      const char32_t folded = FoldLetter(static_cast<char32_t>(cp));
-      if (folded != static_cast<char32_t>(cp)) {
-        std::string bytes;
-        AppendUtf8(bytes, folded);
-        out.replace(i, len, bytes);
-      }
+      AppendUtf8(out, FoldLetter(static_cast<char32_t>(cp)));
+    } else {
+      out.append(text.substr(i, len));
     }
     i += len;
   }
@@ -163,10 +161,6 @@ std::size_t FindText(std::string_view haystack, std::string_view needle, std::si
   const std::string h = FoldCase(haystack.substr(from));
   const std::size_t pos = h.find(FoldCase(needle));
   return pos == std::string::npos ? std::string_view::npos : pos + from;
-}
-
-bool ContainsText(std::string_view haystack, std::string_view needle) {
-  return FindText(haystack, needle) != std::string_view::npos;
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view pattern, std::string_view replacement) {

@@ -1,28 +1,26 @@
-// An exclusive lock shared by the program's processes through a lock file.
+// An exclusive lock held through a lock file, for as long as the object lives.
 //
-// A lock is held from Acquire until the object is destroyed (or the process
-// ends, which the system releases by itself: a crashed run never leaves a
-// stale lock behind). The lock file is made when missing and never deleted,
-// so that every process locks the same file. The lock is advisory: it only
-// orders processes that take it.
+// The lock is the kernel's (flock): a process that dies, however it dies,
+// releases it, so a killed run never blocks the next one. The holder writes
+// its process id into the file, so that a process refused the lock can say
+// who holds it.
 #pragma once
 
-#include <chrono>
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace platform {
 
 class TFileLock {
 public:
-  // Waits up to `wait` for the lock; nullopt when another process still holds
-  // it then. Raises EInOutError when the lock file cannot be opened.
-  static std::optional<TFileLock> Acquire(const std::string& lockFile, std::chrono::milliseconds wait);
-
-  TFileLock(TFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  TFileLock& operator=(TFileLock&&) = delete;
-  TFileLock(const TFileLock&) = delete;
+  // Takes the lock of path (created when missing; a link is refused). When
+  // another process holds it, answers nullptr and sets holder to the process
+  // id that process wrote (empty when unknown). Raises EInOutError naming
+  // the file when it cannot be opened or locked.
+  static std::unique_ptr<TFileLock> TryAcquire(const std::string& path, std::string& holder);
   ~TFileLock();
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
 
 private:
   explicit TFileLock(int fd) : fd_(fd) {}

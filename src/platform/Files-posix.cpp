@@ -12,6 +12,7 @@
 
 #include "platform/Ansi.h"
 #include "platform/Errors.h"
+#include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
 namespace platform {
@@ -41,13 +42,13 @@ private:
   int fd_;
 };
 
-void WriteAll(int fd, const std::string& bytes) {
+void WriteAll(int fd, const std::string& bytes, const std::string& path) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseInOutError(errno);
+      RaiseInOutError(errno, path);
     }
     done += static_cast<std::size_t>(n);
   }
@@ -83,7 +84,17 @@ bool DirectoryExists(const std::string& path) {
   return StatNative(NativePath(path), st) && S_ISDIR(st.st_mode);
 }
 
-bool CreateDir(const std::string& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
+bool IsReadableByEveryone(const std::string& path) {
+  struct stat st;
+  return StatNative(NativePath(path), st) && !S_ISDIR(st.st_mode) && (st.st_mode & S_IROTH) != 0;
+}
+
+bool CreateDir(const std::string& path) {
+  const std::string native = NativePath(path);
+  if (mkdir(native.c_str(), 0777) != 0) return false;
+  NoteFolderCreated(native);
+  return true;
+}
 
 bool ForceDirectories(const std::string& path) {
   std::string p = path;
@@ -96,13 +107,20 @@ bool ForceDirectories(const std::string& path) {
   return CreateDir(p) || DirectoryExists(p);
 }
 
-bool RemoveDir(const std::string& path) { return rmdir(NativePath(path).c_str()) == 0; }
+bool RemoveDir(const std::string& path) {
+  const std::string native = NativePath(path);
+  if (rmdir(native.c_str()) != 0) return false;
+  NoteEntryRemoved(native);
+  return true;
+}
 
 bool DeleteFile(const std::string& path) {
   const std::string native = NativePath(path);
   struct stat st;
   if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return unlink(native.c_str()) == 0;
+  if (unlink(native.c_str()) != 0) return false;
+  NoteEntryRemoved(native);
+  return true;
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
@@ -118,8 +136,10 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     errno = EISDIR;
     return false;
   }
-  TFd out(open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  const std::string target = NativePath(to);
+  TFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (out.get() < 0) return false;
+  NoteEntryCreated(target);
   char buf[65536];
   for (;;) {
     const ssize_t n = read(in.get(), buf, sizeof buf);
@@ -141,7 +161,12 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+  const std::string source = NativePath(from);
+  const std::string target = NativePath(to);
+  if (rename(source.c_str(), target.c_str()) != 0) return false;
+  NoteEntryRemoved(source);
+  NoteEntryCreated(target);
+  return true;
 }
 
 std::optional<std::uint32_t> GetFileAttributes(const std::string& path) {
@@ -194,10 +219,10 @@ std::vector<TSearchRec> FindFiles(const std::string& pattern) {
 
 std::string ReadFileBytes(const std::string& path) {
   TFd fd(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) RaiseInOutError(errno);
+  if (fd.get() < 0) RaiseInOutError(errno, path);
   struct stat st;
-  if (fstat(fd.get(), &st) != 0) RaiseInOutError(errno);
-  if (S_ISDIR(st.st_mode)) RaiseInOutError(EISDIR);
+  if (fstat(fd.get(), &st) != 0) RaiseInOutError(errno, path);
+  if (S_ISDIR(st.st_mode)) RaiseInOutError(EISDIR, path);
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
@@ -205,7 +230,7 @@ std::string ReadFileBytes(const std::string& path) {
     const ssize_t n = read(fd.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseInOutError(errno);
+      RaiseInOutError(errno, path);
     }
     if (n == 0) break;
     bytes.append(buf, static_cast<std::size_t>(n));
@@ -214,24 +239,28 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.get() < 0) RaiseInOutError(errno);
-  WriteAll(fd.get(), bytes);
-  if (fd.Close() != 0) RaiseInOutError(errno);
+  const std::string native = NativePath(path);
+  TFd fd(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  NoteEntryCreated(native);
+  WriteAll(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
 void AppendFileBytes(const std::string& path, const std::string& bytes) {
   TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-  if (fd.get() < 0) RaiseInOutError(errno);
-  WriteAll(fd.get(), bytes);
-  if (fd.Close() != 0) RaiseInOutError(errno);
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  WriteAll(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
 void AppendFileBytesCreating(const std::string& path, const std::string& bytes) {
-  TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  if (fd.get() < 0) RaiseInOutError(errno);
-  WriteAll(fd.get(), bytes);
-  if (fd.Close() != 0) RaiseInOutError(errno);
+  const std::string native = NativePath(path);
+  TFd fd(open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  NoteEntryCreated(native);
+  WriteAll(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
 std::string TempFolder() {

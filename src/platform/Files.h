@@ -26,6 +26,8 @@ enum : std::uint32_t {
 
 [[nodiscard]] bool FileExists(const std::string& path);       // an existing file, not a folder
 [[nodiscard]] bool DirectoryExists(const std::string& path);  // an existing folder
+// True for an existing file that every user of the machine may read.
+[[nodiscard]] bool IsReadableByEveryone(const std::string& path);
 [[nodiscard]] bool CreateDir(const std::string& path);        // one level
 [[nodiscard]] bool ForceDirectories(const std::string& path); // the whole missing chain
 [[nodiscard]] bool RemoveDir(const std::string& path);        // an empty folder

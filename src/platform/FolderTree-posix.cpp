@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
 namespace platform {
@@ -90,12 +93,63 @@ void RemoveFolderTree(const std::string& folder) {
     return;
   }
   if (!S_ISDIR(st.st_mode)) RaiseInOutError(ENOTDIR, folder);
+  NoteEntryRemoved(native);
   {
     TDirFd dir(open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0) RaiseInOutError(errno, folder);
     RemoveEntries(dir.get(), native);
   }
   if (rmdir(native.c_str()) != 0) RaiseInOutError(errno, folder);
+  NoteEntryRemoved(native);
+}
+
+std::string RealFolderPath(const std::string& path) {
+  std::string native = NativePath(path);
+  if (native.empty() || native[0] != '/') {
+    std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), std::free);
+    if (!cwd) RaiseInOutError(errno, path);
+    native = std::string(cwd.get()) + "/" + native;
+  }
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; start <= native.size();) {
+    std::size_t end = native.find('/', start);
+    if (end == std::string::npos) end = native.size();
+    std::string part = native.substr(start, end - start);
+    if (!part.empty() && part != ".") parts.push_back(std::move(part));
+    start = end + 1;
+  }
+  auto append = [](std::string& folder, const std::string& part) {
+    if (part == "..") {
+      const std::size_t slash = folder.rfind('/');
+      folder.erase(slash == 0 ? 1 : slash);
+    } else {
+      if (folder.back() != '/') folder += '/';
+      folder += part;
+    }
+  };
+  std::string real = "/";
+  std::size_t k = 0;
+  for (; k < parts.size(); ++k) {
+    std::string next = real;
+    append(next, parts[k]);
+    if (parts[k] == "..") {  // the parent of a real folder is real
+      real = next;
+      continue;
+    }
+    std::unique_ptr<char, void (*)(void*)> resolved(realpath(next.c_str(), nullptr), std::free);
+    if (!resolved) {
+      if (errno == ENOENT || errno == ENOTDIR) break;
+      RaiseInOutError(errno, path);
+    }
+    real = resolved.get();
+  }
+  for (; k < parts.size(); ++k) append(real, parts[k]);
+  return real;
+}
+
+bool FolderWithin(const std::string& inner, const std::string& outer) {
+  if (outer == "/") return true;
+  return inner == outer || (inner.size() > outer.size() && inner.starts_with(outer) && inner[outer.size()] == '/');
 }
 
 }  // namespace platform

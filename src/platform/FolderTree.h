@@ -18,4 +18,14 @@ namespace platform {
 // kept. Raises EInOutError naming the first entry that cannot be removed.
 void RemoveFolderTree(const std::string& folder);
 
+// The real folder a path stands for, absolute: links, "." and ".." resolved
+// the way the system reaches it. The part that does not exist yet is
+// appended as written, with its own ".." applied (it holds no link).
+// Raises EInOutError naming the path when a folder on the way cannot be read.
+std::string RealFolderPath(const std::string& path);
+
+// Whether the real folder inner is outer or lies below it (both as
+// RealFolderPath answers them).
+bool FolderWithin(const std::string& inner, const std::string& outer);
+
 }  // namespace platform

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/Files.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 #include "support/TestSupport.h"
 
@@ -27,6 +31,38 @@ TEST(NativePath, ResolvesEachExistingComponentIgnoringCase) {
   // Accented names fold as Windows folds them.
   testsupport::MakeDirs(dir / "Télé");
   EXPECT_EQ(platform::NativePath(dir.Path() + "\\TÉLÉ"), dir / "Télé");
+}
+
+// The listing a case-insensitive match reads is kept while the folder's stamp
+// stays; the program's own creates keep it current, anyone else's change is
+// seen by the folder's new time.
+TEST(NativePath, KeepsEachFolderListingUntilSomeoneElseChangesTheFolder) {
+  namespace fs = std::filesystem;
+  TTempDir dir;
+  const std::string stage = dir / "Stage";
+  ASSERT_TRUE(platform::CreateDir(dir.Path() + "\\Stage"));
+  platform::WriteFileBytes(dir.Path() + "\\stage\\Photo_1.jpg", "x");
+  ASSERT_TRUE(platform::CopyFile(stage + "/Photo_1.jpg", dir.Path() + "\\STAGE\\Photo_2.jpg", false));
+  EXPECT_EQ(platform::NativePath(dir.Path() + "\\stage\\PHOTO_2.JPG"), stage + "/Photo_2.jpg");
+
+  // A name added behind the program's back, the folder's time put back: the
+  // kept listing answers (the folder is not read again).
+  const auto stamped = fs::last_write_time(stage);
+  testsupport::WriteFile(stage + "/Outside.txt", "y");
+  fs::last_write_time(stage, stamped);
+  EXPECT_EQ(platform::NativePath(dir.Path() + "\\Stage\\OUTSIDE.TXT"), stage + "/OUTSIDE.TXT");
+  fs::last_write_time(stage, stamped + std::chrono::seconds(2));
+  EXPECT_EQ(platform::NativePath(dir.Path() + "\\Stage\\OUTSIDE.TXT"), stage + "/Outside.txt");
+
+  // A folder removed and made again by someone else is read again.
+  platform::RemoveFolderTree(stage);
+  fs::create_directory(stage);
+  testsupport::WriteFile(stage + "/Again.txt", "z");
+  fs::last_write_time(stage, stamped);
+  EXPECT_EQ(platform::NativePath(dir.Path() + "\\stage\\AGAIN.txt"), stage + "/Again.txt");
+  ASSERT_TRUE(platform::RenameFile(stage + "/Again.txt", dir.Path() + "\\Stage\\Renamed.txt"));
+  EXPECT_EQ(platform::NativePath(dir.Path() + "\\stage\\renamed.TXT"), stage + "/Renamed.txt");
+  EXPECT_EQ(platform::NativePath(dir.Path() + "\\stage\\again.TXT"), stage + "/again.TXT");
 }
 
 TEST(PathParts, SplitOnEitherSeparator) {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "feeds/DataExport.h"
+#include "shell/RunFolders.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -27,9 +27,11 @@ void Tell(shell::TRunControl& run, const std::string& text) {
   }
 }
 
+// The work folder, made when missing as the runs make it: one level, never
+// the TEMP folder of a WINDIR that lacks one.
 void MakeWorkFolder() {
-  const std::string folder = feeds::WorkFolder();
-  if (!platform::DirectoryExists(folder) && !platform::ForceDirectories(folder) && !platform::DirectoryExists(folder)) {
+  const std::string folder = shell::WorkFolder();
+  if (!platform::DirectoryExists(folder) && !platform::CreateDir(folder) && !platform::DirectoryExists(folder)) {
     platform::RaiseLastInOutError(folder);
   }
 }
@@ -50,7 +52,7 @@ std::string DisplayNameOf(const shell::TRunControl& run, const std::string& opti
 void WriteHistoryStep(shell::TRunControl&, const shell::TRunRecord& record) {
   try {
     MakeWorkFolder();
-    const platform::TFileLock lock = LockHistory(HistoryLockPath());
+    const auto lock = LockHistory(HistoryLockPath());
     AppendToHistory(HistoryPath(), HistoryLine(record));
   } catch (const std::exception& error) {
     throw std::runtime_error("Historique non écrit : " + HistoryPath() + "\r\n" + error.what());
@@ -60,7 +62,7 @@ void WriteHistoryStep(shell::TRunControl&, const shell::TRunRecord& record) {
 void WriteStatusPageStep(shell::TRunControl& run, const shell::TRunRecord&) {
   try {
     MakeWorkFolder();
-    const platform::TFileLock lock = LockHistory(HistoryLockPath());
+    const auto lock = LockHistory(HistoryLockPath());
     const std::int64_t now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     WriteStatusPage(StatusPagePath(), RenderStatusPage(ReadHistory(HistoryPath()), run.Portals(), now, platform::Now()));

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <thread>
 
-#include "feeds/DataExport.h"
+#include "shell/RunFolders.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 
 #ifndef ANNONCIA_VERSION
 #error "ANNONCIA_VERSION must hold the program's version"
@@ -41,8 +43,8 @@ std::int64_t NumberOf(const json& j, const char* key, std::int64_t missing) {
 
 }  // namespace
 
-std::string HistoryPath() { return feeds::WorkFolder() + "\\historique.jsonl"; }
-std::string HistoryLockPath() { return feeds::WorkFolder() + "\\historique.lock"; }
+std::string HistoryPath() { return shell::WorkFolder() + "\\historique.jsonl"; }
+std::string HistoryLockPath() { return shell::WorkFolder() + "\\historique.lock"; }
 
 std::string HistoryLine(const shell::TRunRecord& r) {
   // Anything but the two good outcomes says why in its text.
@@ -127,10 +129,17 @@ std::vector<THistoryEntry> ReadHistory(const std::string& path) {
   return entries;
 }
 
-platform::TFileLock LockHistory(const std::string& lockPath) {
-  auto lock = platform::TFileLock::Acquire(lockPath, std::chrono::seconds(30));
-  if (!lock) throw std::runtime_error("Historique verrouillé par un autre export : " + lockPath);
-  return std::move(*lock);
+std::unique_ptr<platform::TFileLock> LockHistory(const std::string& lockPath) {
+  // Another run holds it only while it writes a line and the page.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (std::string holder;;) {
+    if (auto lock = platform::TFileLock::TryAcquire(lockPath, holder)) return lock;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw std::runtime_error("Historique verrouillé par un autre export" +
+                               (holder.empty() ? std::string() : " (processus " + holder + ")") + " : " + lockPath);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 void AppendToHistory(const std::string& path, const std::string& line, std::size_t bound) {
@@ -145,16 +154,7 @@ void AppendToHistory(const std::string& path, const std::string& line, std::size
   // The start of the newest `bound` lines.
   std::size_t keepFrom = 0;
   for (std::size_t drop = lines - bound; drop > 0; --drop) keepFrom = text.find('\n', keepFrom) + 1;
-  const std::string folder = platform::ExtractFilePath(path);
-  const std::string temporary = platform::CreateTempFile(folder, "historique.");
-  if (temporary.empty()) platform::RaiseLastInOutError(folder);
-  try {
-    platform::WriteFileBytes(temporary, text.substr(keepFrom));
-    if (!platform::RenameFile(temporary, path)) platform::RaiseLastInOutError(path);
-  } catch (...) {
-    (void)platform::DeleteFile(temporary);
-    throw;
-  }
+  platform::WriteFileReplacing(path, std::string_view(text).substr(keepFrom));
 }
 
 }  // namespace report

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,7 +63,7 @@ std::vector<THistoryEntry> ReadHistory(const std::string& path);
 std::optional<std::int64_t> ParseIso8601(const std::string& text);
 
 // The history's lock, waited for a while; raises when it cannot be had.
-platform::TFileLock LockHistory(const std::string& lockPath);
+std::unique_ptr<platform::TFileLock> LockHistory(const std::string& lockPath);
 
 // Appends a line to the history at path (made when missing) and drops the
 // oldest lines past `bound`. The caller holds the lock. Raises

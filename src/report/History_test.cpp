@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "report/History.h"
 #include "support/TestSupport.h"
@@ -96,11 +97,17 @@ TEST(History, TheFileKeepsTheNewestLinesAndSurvivesBadOnes) {
   EXPECT_TRUE(report::ReadHistory(dir / "missing.jsonl").empty());
 }
 
-TEST(History, TheLockIsExclusiveBetweenHolders) {
+TEST(History, TheLockIsWaitedFor) {
   testsupport::TTempDir dir;
-  auto first = platform::TFileLock::Acquire(dir / "historique.lock", std::chrono::milliseconds(0));
+  std::string holder;
+  auto first = platform::TFileLock::TryAcquire(dir / "historique.lock", holder);
   ASSERT_TRUE(first);
-  EXPECT_FALSE(platform::TFileLock::Acquire(dir / "historique.lock", std::chrono::milliseconds(50)));
-  first.reset();
-  EXPECT_TRUE(platform::TFileLock::Acquire(dir / "historique.lock", std::chrono::milliseconds(0)));
+  std::thread release([&first] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    first.reset();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(report::LockHistory(dir / "historique.lock"));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+  release.join();
 }

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "feeds/DataExport.h"
+#include "shell/RunFolders.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "report/RunSummary.h"
 
 namespace report {
@@ -143,7 +144,7 @@ ul.legende li{display:inline-block;margin-right:1.2em}
 
 }  // namespace
 
-std::string StatusPagePath() { return feeds::WorkFolder() + "\\etat.html"; }
+std::string StatusPagePath() { return shell::WorkFolder() + "\\etat.html"; }
 
 std::string RenderStatusPage(const std::vector<THistoryEntry>& history, const shell::TPortalTable& portals,
                              std::int64_t nowEpoch, const platform::TDateTime& now) {
@@ -204,17 +205,6 @@ std::string RenderStatusPage(const std::vector<THistoryEntry>& history, const sh
   return html;
 }
 
-void WriteStatusPage(const std::string& path, const std::string& html) {
-  const std::string folder = platform::ExtractFilePath(path);
-  const std::string temporary = platform::CreateTempFile(folder, "etat.");
-  if (temporary.empty()) platform::RaiseLastInOutError(folder);
-  try {
-    platform::WriteFileBytes(temporary, html);
-    if (!platform::RenameFile(temporary, path)) platform::RaiseLastInOutError(path);
-  } catch (...) {
-    (void)platform::DeleteFile(temporary);
-    throw;
-  }
-}
+void WriteStatusPage(const std::string& path, const std::string& html) { platform::WriteFileReplacing(path, html); }
 
 }  // namespace report

@@ -2,17 +2,45 @@
 
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "shell/UnitAnnoncia.h"
 
 namespace shell {
+namespace {
+// A write of the log file. On a machine where WINDIR is not set up yet (the
+// first run), the log folder is missing: the error then says which file,
+// which folder and what to set, before the system's own message.
+template <typename Write>
+void WriteLog(const std::string& path, Write write) {
+  try {
+    write();
+  } catch (const platform::EInOutError& error) {
+    const std::string folder = platform::ExtractFileDir(path);
+    if (platform::DirectoryExists(folder)) throw;
+    const std::string windir = platform::GetEnvironmentVariable("Windir");
+    std::string message = "Journal impossible à écrire : ";
+    message += platform::NativePath(path);
+    message += "\r\nLe dossier ";
+    message += platform::NativePath(folder);
+    message += " n'existe pas : WINDIR (";
+    message += windir.empty() ? "non défini" : windir;
+    message += ") doit désigner le dossier qui contient TEMP et TEMP/Annoncia, par exemple WINDIR=/var/lib/annoncia";
+    message += "\r\n";
+    message += error.what();
+    throw platform::EInOutError(error.ErrorCode, message);
+  }
+}
+}  // namespace
 
 std::string LogFilePath(const std::string& currentOption) {
   return platform::GetEnvironmentVariable("Windir") + "\\TEMP\\ZuroviRazevi" + currentOption + ".log";
 }
 
 void RestartLog(TRunControl& run) {
-  platform::WriteFileBytes(LogFilePath(run.CurrentOption()), "");
+  const std::string path = LogFilePath(run.CurrentOption());
+  WriteLog(path, [&] { platform::WriteFileBytes(path, ""); });
   run.AddMemoLine("-> ");
 }
 
@@ -24,7 +52,7 @@ void LogLine(TRunControl& run, const std::string& message) {
   const std::string path = LogFilePath(run.CurrentOption());
   const std::string line =
       platform::FormatDateTime(platform::kLogDateTimeFormat, platform::Now()) + " - " + message;
-  platform::AppendFileBytes(path, line + "\r\n");
+  WriteLog(path, [&] { platform::AppendFileBytes(path, line + "\r\n"); });
   run.AddMemoLine("-> " + line);
 }
 

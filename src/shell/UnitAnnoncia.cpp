@@ -5,10 +5,13 @@
 #include <stdexcept>
 
 #include "platform/Ansi.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "platform/VersionResource.h"
 #include "shell/ActivityLog.h"
+#include "shell/RunFolders.h"
 
 namespace shell {
 
@@ -71,6 +74,7 @@ void TRunControl::FinishRun() {
       }
     }
   }
+  runLock_.reset();  // the run is over, whatever its outcome
 }
 
 void TRunControl::Button2Click() {
@@ -125,6 +129,8 @@ void TRunControl::BeginRun(const TRunSetup& setup) {
   Counters = {};
   Files = {};
   photosIncomplete_ = false;
+  outcome_ = TRunOutcome::NoRun;
+  outcomeText_.clear();
 }
 
 void TRunControl::RunExport(const std::string& option) {
@@ -152,13 +158,45 @@ void TRunControl::RunExport(const std::string& option) {
 
   portal_ = portal;
   currentOption_ = upper;
+  if (!LockPortal()) return;
   RestartLog(*this);
+  // The settings file holds the FTP passwords.
+  if (platform::IsReadableByEveryone(iniPath)) {
+    LogLine(*this, "Attention : le fichier INI " + iniPath + " contient des mots de passe et est lisible par tous les "
+                   "utilisateurs ; le protéger avec chmod 640 " + iniPath + ". Le passage continue.");
+  }
   Counters = {};
   Files = {};
   photosIncomplete_ = false;
   portal->Build(*this);
   runFinished_ = true;
   if (outcome_ == TRunOutcome::NoRun) outcome_ = TRunOutcome::NothingToSend;
+}
+
+bool TRunControl::LockPortal() {
+  // Without the log folder the log restart below fails with its own message;
+  // nothing else is touched before it.
+  if (!platform::DirectoryExists(LogFolder())) return true;
+  const std::string workFolder = WorkFolder();
+  if (!platform::DirectoryExists(workFolder) && !platform::ForceDirectories(workFolder)) {
+    platform::RaiseLastInOutError(workFolder);
+  }
+  std::string holder;
+  runLock_.reset();  // a lock of an earlier run of this control would refuse it
+  runLock_ = platform::TFileLock::TryAcquire(workFolder + "\\Annoncia" + currentOption_ + ".lock", holder);
+  if (runLock_) {
+    // Temporary files of runs that were killed; those of live runs stay.
+    (void)platform::RemoveReplacingLeftovers(workFolder);
+    (void)platform::RemoveReplacingLeftovers(platform::TempFolder());
+    return true;
+  }
+  outcome_ = TRunOutcome::Refused;
+  outcomeText_ = "Une autre exécution de " + currentOption_ + " est en cours (processus " +
+                 (holder.empty() ? std::string("inconnu") : holder) + ") : rien n'a été fait";
+  runFinished_ = true;
+  Window.AddMemoLine("-> " + outcomeText_);
+  Window.ShowError(outcomeText_);
+  return false;
 }
 
 void TRunControl::HandleException(const std::exception& error) {

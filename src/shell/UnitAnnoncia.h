@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/FileLock.h"
 #include "shell/MainWindow.h"
 #include "shell/MemoTail.h"
 #include "shell/PortalTable.h"
@@ -137,7 +138,6 @@ public:
   // The upload's outcome text, or the message of the error that ended the run.
   const std::string& OutcomeText() const { return outcomeText_; }
   bool RunFinished() const { return runFinished_; }
-  std::int32_t CloseTicks() const { return closeTicks_; }
   // The size of the transfer under way on the portal session.
   std::int32_t TotalBytes() const { return totalBytes_; }
 
@@ -152,6 +152,8 @@ private:
   void RunAndCatch(const std::string& option);
   void RecordError(const std::exception& error);
   void FinishRun();
+  // Takes the portal's run lock, or records the refusal and answers false.
+  bool LockPortal();
 
   TPortalTable portals_;
   std::string currentOption_;
@@ -166,6 +168,7 @@ private:
   std::int32_t closeTicks_ = 0;
   std::int32_t totalBytes_ = 0;
   std::int32_t lastPercent_ = 0;
+  std::unique_ptr<platform::TFileLock> runLock_;  // the portal's run lock, held for the run
   TRunRecord record_;
   TMemoTail memoTail_;
   std::chrono::steady_clock::time_point startTime_{};

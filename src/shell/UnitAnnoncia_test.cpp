@@ -33,7 +33,7 @@ struct RunFixture : ::testing::Test {
   void SetUp() override {
     setenv("WINDIR", windir.Path().c_str(), 1);
     testsupport::MakeDirs(windir / "TEMP");
-    testsupport::WriteFile(exeDir / "Annoncia.ini", "[Options]\nPathImages=/photos\n");
+    testsupport::WriteSettingsFile(exeDir / "Annoncia.ini", "[Options]\nPathImages=/photos\n");
     run = std::make_unique<shell::TRunControl>(window, Table(), exeDir / "annoncia");
   }
 };
@@ -189,7 +189,7 @@ TEST_F(RunFixture, ExitStatusFollowsTheUploadOutcome) {
 }
 
 TEST_F(RunFixture, ConnectionFieldsComeFromBothSections) {
-  testsupport::WriteFile(exeDir / "Annoncia.ini",
+  testsupport::WriteSettingsFile(exeDir / "Annoncia.ini",
                          "[Clicheo]\nServeurFTP=127.0.0.1:2121\nPathFTP=\n[paruvendu]\nUser=u@h\nTestFTPClicheo=\n");
   run->BeginRun({.Option = "PARUVENDU", .SettingsFile = exeDir / "Annoncia.ini"});
   run->LoadConnectionFields();

@@ -5,7 +5,15 @@
 // first use from the portal connection fields, records the outcome with run
 // control (whose exit status depends on it) and returns the outcome text.
 // Callers append their own text to it directly: each outcome ends with a
-// blank. No error leaves it; nothing is logged here.
+// blank. No error leaves it.
+//
+// A portal takes the feed it finds as the whole stock, so the file goes
+// under a temporary name and takes its own name only once complete (see
+// SafeStore.h); the portal section's EnvoiNomTemporaire=0 sends it straight
+// under its own name, for a server that refuses renames. A refused rename
+// logs a line that names that switch. When the photo server was marked
+// unavailable during the run, a line first says how many photos were not
+// sent and why. Nothing else is logged here.
 #pragma once
 
 #include <string>

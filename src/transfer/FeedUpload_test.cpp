@@ -8,6 +8,7 @@
 
 #include "support/FtpServer.h"
 #include "support/RecordingWindow.h"
+#include "shell/ActivityLog.h"
 #include "support/TestSupport.h"
 #include "transfer/FtpSession.h"
 
@@ -46,6 +47,7 @@ struct TWatchedWindow : testsupport::TRecordingWindow {
 };
 
 struct FeedUploadTest : ::testing::Test {
+  testsupport::TTempDir windir;
   testsupport::TTempDir local;
   TWatchedWindow window;
   shell::TRunControl run{window, {}, local / "annoncia"};
@@ -53,9 +55,19 @@ struct FeedUploadTest : ::testing::Test {
 
   void SetUp() override {
     transfer::SetFtpTimeLimits({10s, 10s, 10s, 10s});
-    run.BeginRun({.Option = "PARUVENDU"});
+    setenv("WINDIR", windir.Path().c_str(), 1);
+    testsupport::MakeDirs(windir / "TEMP");
+    BeginRun();
+  }
+  // A new run, with these lines in the portal's section of the settings.
+  void BeginRun(const std::string& sectionLines = "") {
+    testsupport::WriteFile(local / "Annoncia.ini", "[PARUVENDU]\r\n" + sectionLines);
+    run.BeginRun({.Option = "PARUVENDU", .SettingsFile = local / "Annoncia.ini"});
+    shell::RestartLog(run);
+    window.Memo.clear();
     transfers.emplace(run);
   }
+  std::string LogText() const { return testsupport::ReadFile(windir / "TEMP/ZuroviRazeviPARUVENDU.log"); }
   void TearDown() override {
     EXPECT_FALSE(window.OffThread);
     for (const auto& line : window.Memo) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
@@ -194,4 +206,80 @@ TEST_F(FeedUploadTest, HungServerEndsTheCallWithinTheLimitsAndTheWindowStaysServ
     }
     EXPECT_LT(end - last, 250ms);
   }
+}
+
+// Each fault strikes the first upload only; the second upload is the next run.
+TEST_F(FeedUploadTest, AFailedUploadLeavesThePreviousFeedWholeAndTheNextRunReplacesIt) {
+  transfer::SetFtpTimeLimits({2s, 2s, 2s, 2s});  // every fault below ends its upload within 5 s
+  const std::string previous = "previous complete feed";
+  const std::string feed(300000, 'n');
+  for (const char* fault : {ftpfault::DropData, ftpfault::CloseData226, ftpfault::NoConnect, ftpfault::StallReply,
+                            ftpfault::SizeWrong, ftpfault::RefuseRename}) {
+    SCOPED_TRACE(fault);
+    TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "in", .Faults = {std::string(fault) + ":1"}});
+    testsupport::WriteFile(server.Root() + "/feed.xml", previous);
+    BeginRun();
+    PortalFields(server.Address(), "in");
+    const auto start = TClock::now();
+    EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.xml", feed)), "Transfert FTP : Erreur lors du transfert. ");
+    EXPECT_LT(TClock::now() - start, 5s);
+    EXPECT_EQ(run.Outcome(), shell::TRunOutcome::NotSent);
+    EXPECT_EQ(testsupport::ReadFile(server.Root() + "/feed.xml"), previous);
+
+    BeginRun();
+    EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.xml", feed)), "Transfert FTP OK : ");
+    EXPECT_EQ(testsupport::ReadFile(server.Root() + "/feed.xml"), feed);
+    EXPECT_EQ(testsupport::ListFolder(server.Root()), std::vector<std::string>{"feed.xml"});
+  }
+}
+
+TEST_F(FeedUploadTest, TheFeedTakesItsNameOnlyOnceCompleteAndTheMemoIsAsBefore) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Folder = "in"});
+  testsupport::WriteFile(server.Root() + "/feed.zip", "old");
+  PortalFields(server.Address(), "in");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK new")), "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/feed.zip"), "PK new");
+  EXPECT_EQ(server.Arguments("STOR"), std::vector<std::string>{"feed.zip.part"});
+  EXPECT_EQ(server.Arguments("SIZE"), std::vector<std::string>{"feed.zip.part"});
+  EXPECT_EQ(server.Arguments("RNFR"), std::vector<std::string>{"feed.zip.part"});
+  EXPECT_EQ(server.Arguments("RNTO"), std::vector<std::string>{"feed.zip"});
+  EXPECT_EQ(window.Memo, (std::vector<std::string>{"Resolving hostname 127.0.0.1.", "Connecting to 127.0.0.1.",
+                                                   "Connected.", "Connection established", "Starting FTP transfer",
+                                                   "Transfer complete"}));
+  EXPECT_EQ(LogText(), "");
+}
+
+TEST_F(FeedUploadTest, ServersWithoutSizeOrThatWillNotReplaceStillGetTheFeed) {
+  struct Case {
+    const char* Fault;
+    int Deletes;
+  };
+  for (const auto& c : {Case{ftpfault::NoSize, 0}, Case{ftpfault::RenameNoReplace, 1}}) {
+    SCOPED_TRACE(c.Fault);
+    TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {c.Fault}});
+    testsupport::WriteFile(server.Home() + "/feed.zip", "old");
+    BeginRun();
+    PortalFields(server.Address(), "");
+    EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK new")), "Transfert FTP OK : ");
+    EXPECT_EQ(testsupport::ListFolder(server.Home()), std::vector<std::string>{"feed.zip"});
+    EXPECT_EQ(testsupport::ReadFile(server.Home() + "/feed.zip"), "PK new");
+    EXPECT_EQ(server.Count("DELE"), c.Deletes);
+  }
+}
+
+TEST_F(FeedUploadTest, ARefusedRenameNamesTheSwitchThatSendsUnderTheFinalName) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {ftpfault::RefuseRename}});
+  PortalFields(server.Address(), "");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_TRUE(testsupport::ListFolder(server.Home()).empty());
+  EXPECT_NE(LogText().find("Transfert FTP : le serveur refuse de renommer feed.zip.part en feed.zip "
+                           "(Quote command returned error (550 Renaming not permitted.)) ; EnvoiNomTemporaire=0 "
+                           "dans la section [PARUVENDU] envoie le fichier directement sous son nom\r\n"),
+            std::string::npos)
+      << LogText();
+
+  BeginRun("EnvoiNomTemporaire=0\r\n");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP OK : ");
+  EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"feed.zip.part", "feed.zip"}));
+  EXPECT_EQ(testsupport::ReadFile(server.Home() + "/feed.zip"), "PK");
 }

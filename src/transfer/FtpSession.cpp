@@ -26,6 +26,7 @@ constexpr auto kPumpInterval = 50ms;
 constexpr long kQuitReplySeconds = 1;
 // A listing larger than this is no folder of photos.
 constexpr std::size_t kMaxListingBytes = 64u << 20;
+constexpr std::size_t kMaxListingNames = 1000000;
 
 std::mutex gLimitsMutex;
 TFtpTimeLimits gLimits;
@@ -46,10 +47,45 @@ struct TMultiDeleter {
 struct TCurlFree {
   void operator()(char* p) const { curl_free(p); }
 };
+struct TSlistDeleter {
+  void operator()(curl_slist* p) const { curl_slist_free_all(p); }
+};
+
+// The code of a reply line ("421 Bye" -> 421), 0 for anything else.
+int ReplyCode(std::string_view line) {
+  if (line.size() < 3) return 0;
+  int code = 0;
+  for (const char c : line.substr(0, 3)) {
+    if (c < '0' || c > '9') return 0;
+    code = code * 10 + (c - '0');
+  }
+  return code;
+}
+
+// A time limit is the network's failure whatever was last said; otherwise a
+// refusal is the server's, and the rest is the connection's.
+TFtpFailure Classify(CURLcode code, int reply) {
+  switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_FTP_ACCEPT_TIMEOUT: return TFtpFailure::Network;
+    case CURLE_READ_ERROR:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_BAD_FUNCTION_ARGUMENT: return TFtpFailure::Local;
+    default: break;
+  }
+  if (reply >= 400 && reply < 500) return TFtpFailure::Temporary;
+  if (reply >= 500 && reply < 600) return TFtpFailure::Refused;
+  return TFtpFailure::Network;
+}
 
 bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
+
+bool IsValidRemoteName(const std::string& name) {
+  return !name.empty() && name.find('/') == std::string::npos && !HasLineBreakOrNul(name);
+}
+
 
 bool IsHostChar(char c, bool ipv6) {
   const auto u = static_cast<unsigned char>(c);
@@ -118,13 +154,22 @@ public:
   ~TImpl();
 
   bool connected_ = false;
+  bool OutOfStep() const { return freshConnection_; }
   void Connect(const std::string& server, const std::string& user, const std::string& password,
                const std::string& folder);
-  void Store(const std::string& localPath, const std::string& remoteName);
+  std::int64_t Store(const std::string& localPath, const std::string& remoteName);
   std::vector<std::string> ListNames();
+  std::optional<std::int64_t> RemoteSize(const std::string& remoteName);
+  void Rename(const std::string& fromName, const std::string& toName);
+  void Delete(const std::string& remoteName);
 
 private:
-  enum class TKind { Connect, Store, List };
+  enum class TKind { Connect, Store, List, Command };
+  // A final reply to a command of a Command call, with the command's verb.
+  struct TReply {
+    std::string Verb;
+    std::string Line;
+  };
   struct TEvent {
     enum { Status, WorkBegin, Work } Type;
     std::string Text;
@@ -148,6 +193,9 @@ private:
     std::int64_t Size = 0;
     std::ifstream* File = nullptr;
     std::string* Listing = nullptr;
+    bool ListingTooLarge = false;
+    std::string LastVerb;         // of the last command sent
+    std::vector<TReply> Replies;  // Command calls only
   };
 
   void SetUpHandles();
@@ -155,8 +203,11 @@ private:
   CURLcode PerformBlocking();
   void Push(TCall& call, TEvent event);
   void Deliver(std::deque<TEvent>& events);
-  [[noreturn]] void Fail(const std::string& description);
+  [[noreturn]] void Fail(const std::string& description, TFtpFailure failure = TFtpFailure::Local, int reply = 0,
+                         const std::string& command = "");
+  [[noreturn]] void FailCall(CURLcode code, const TCall& call);
   std::string Describe(CURLcode code, const TCall& call) const;
+  std::vector<TReply> Command(const std::vector<std::string>& commands);
   std::string Escape(const std::string& text) const;
   void SetUrl(const std::string& url);
 
@@ -259,9 +310,21 @@ void TFtpSession::TImpl::Deliver(std::deque<TEvent>& events) {
   events.clear();
 }
 
-void TFtpSession::TImpl::Fail(const std::string& description) {
+void TFtpSession::TImpl::Fail(const std::string& description, TFtpFailure failure, int reply,
+                              const std::string& command) {
   if (events_.Status) events_.Status(description);
-  throw EFtpError(description);
+  throw EFtpError(description, failure, reply, command);
+}
+
+void TFtpSession::TImpl::FailCall(CURLcode code, const TCall& call) {
+  const int reply = ReplyCode(call.LastReply);
+  const bool refusal = reply >= 400 && reply < 600;
+  // A server that says 421 is closing the connection.
+  if (reply == 421) freshConnection_ = true;
+  const TFtpFailure failure = call.ListingTooLarge ? TFtpFailure::TooLarge : Classify(code, refusal ? reply : 0);
+  const bool byServer = failure == TFtpFailure::Temporary || failure == TFtpFailure::Refused;
+  Fail(call.ListingTooLarge ? std::string("Listing too large") : Describe(code, call), failure, byServer ? reply : 0,
+       byServer ? call.LastVerb : std::string());
 }
 
 std::string TFtpSession::TImpl::Describe(CURLcode code, const TCall& call) const {
@@ -347,8 +410,12 @@ int TFtpSession::TImpl::OnDebug(CURL*, curl_infotype type, char* data, std::size
     }
     return 0;
   }
-  // Only what the server said is looked at; what was sent (the PASS
-  // command among it) is never shown.
+  // Of what was sent only the verb is kept (never the PASS argument).
+  if (type == CURLINFO_HEADER_OUT) {
+    const std::size_t end = text.find_first_of(" \r\n");
+    call->LastVerb = std::string(text.substr(0, end));
+    return 0;
+  }
   if (type != CURLINFO_HEADER_IN) return 0;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -360,6 +427,7 @@ int TFtpSession::TImpl::OnDebug(CURL*, curl_infotype type, char* data, std::size
     if (line.empty()) continue;
     call->LastReply = std::string(line);
     if (line.size() > 3 && line[3] == '-') continue;  // a reply's leading lines
+    if (call->Kind == TKind::Command) call->Replies.push_back({call->LastVerb, std::string(line)});
     const std::string_view code = line.substr(0, 3);
     if (code == "230") {
       call->LoggedIn = true;
@@ -393,7 +461,11 @@ std::size_t TFtpSession::TImpl::OnRead(char* buffer, std::size_t size, std::size
 
 std::size_t TFtpSession::TImpl::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
   TCall* call = static_cast<TImpl*>(self)->call_;
-  if (!call || !call->Listing || call->Listing->size() + size * count > kMaxListingBytes) return 0;
+  if (!call || !call->Listing) return 0;
+  if (call->Listing->size() + size * count > kMaxListingBytes) {
+    call->ListingTooLarge = true;
+    return 0;
+  }
   call->Listing->append(data, size * count);
   return size * count;
 }
@@ -453,15 +525,13 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
     connected_ = true;
     folderPath_.clear();
   }
-  Fail(Describe(result, call));
+  FailCall(result, call);
 }
 
-void TFtpSession::TImpl::Store(const std::string& localPath, const std::string& remoteName) {
+std::int64_t TFtpSession::TImpl::Store(const std::string& localPath, const std::string& remoteName) {
   if (busy_) throw EFtpError("FTP session busy");
   if (!connected_) Fail("Not connected");
-  if (remoteName.empty() || remoteName.find('/') != std::string::npos || HasLineBreakOrNul(remoteName)) {
-    Fail("Invalid remote file name");
-  }
+  if (!IsValidRemoteName(remoteName)) Fail("Invalid remote file name");
   // Opened before the STOR goes out: a file that cannot be read must not
   // leave an emptied file on the server.
   std::ifstream file;
@@ -489,13 +559,13 @@ void TFtpSession::TImpl::Store(const std::string& localPath, const std::string& 
   if (result == CURLE_OK) {
     freshConnection_ = false;
     if (events_.Status) events_.Status("Transfer complete");
-    return;
+    return size;
   }
   // A refusal leaves the dialogue in step; anything else (a time limit above
   // all, after which late replies may still come) gets a new connection.
   freshConnection_ = result != CURLE_UPLOAD_FAILED && result != CURLE_REMOTE_ACCESS_DENIED &&
                      result != CURLE_REMOTE_FILE_NOT_FOUND;
-  Fail(Describe(result, call));
+  FailCall(result, call);
 }
 
 std::vector<std::string> TFtpSession::TImpl::ListNames() {
@@ -521,7 +591,7 @@ std::vector<std::string> TFtpSession::TImpl::ListNames() {
   if (noFiles) return {};
   if (result != CURLE_OK) {
     freshConnection_ = result != CURLE_FTP_COULDNT_RETR_FILE && result != CURLE_REMOTE_ACCESS_DENIED;
-    Fail(Describe(result, call));
+    FailCall(result, call);
   }
   freshConnection_ = false;
   if (events_.Status) events_.Status("Transfer complete");
@@ -534,9 +604,69 @@ std::vector<std::string> TFtpSession::TImpl::ListNames() {
     std::string line = listing.substr(start, end - start);
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) names.push_back(std::move(line));
+    if (line.empty()) continue;
+    if (names.size() == kMaxListingNames) Fail("Listing too large", TFtpFailure::TooLarge);
+    names.push_back(std::move(line));
   }
   return names;
+}
+
+std::vector<TFtpSession::TImpl::TReply> TFtpSession::TImpl::Command(const std::vector<std::string>& commands) {
+  if (busy_) throw EFtpError("FTP session busy");
+  if (!connected_) Fail("Not connected");
+  std::unique_ptr<curl_slist, TSlistDeleter> list;
+  for (const std::string& command : commands) {
+    curl_slist* head = curl_slist_append(list.get(), command.c_str());
+    if (!head) throw EFtpError("libcurl could not make a command list");
+    (void)list.release();
+    list.reset(head);
+  }
+  CURL* h = easy_.get();
+  // The folder itself without body: no transfer, only the commands.
+  SetUrl(baseUrl_ + folderPath_);
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+  curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
+  curl_easy_setopt(h, CURLOPT_QUOTE, list.get());
+  curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
+  TCall call(TKind::Command);
+  const CURLcode result = Run(call);
+  curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+  curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+  if (result == CURLE_OK) {
+    freshConnection_ = false;
+    return std::move(call.Replies);
+  }
+  // A refused command leaves the dialogue in step.
+  freshConnection_ = result != CURLE_QUOTE_ERROR;
+  FailCall(result, call);
+}
+
+std::optional<std::int64_t> TFtpSession::TImpl::RemoteSize(const std::string& remoteName) {
+  if (!IsValidRemoteName(remoteName)) Fail("Invalid remote file name");
+  // "*": a server without SIZE is no failure. SIZE counts bytes in binary mode only.
+  for (const TReply& reply : Command({"*TYPE I", "*SIZE " + remoteName})) {
+    if (reply.Verb != "SIZE" || ReplyCode(reply.Line) != 213 || reply.Line.size() < 5) continue;
+    std::int64_t size = 0;
+    const std::string_view digits = std::string_view(reply.Line).substr(4);
+    if (digits.empty() || digits.size() > 18) return std::nullopt;
+    for (const char c : digits) {
+      if (c < '0' || c > '9') return std::nullopt;
+      size = size * 10 + (c - '0');
+    }
+    return size;
+  }
+  return std::nullopt;
+}
+
+void TFtpSession::TImpl::Rename(const std::string& fromName, const std::string& toName) {
+  if (!IsValidRemoteName(fromName) || !IsValidRemoteName(toName)) Fail("Invalid remote file name");
+  (void)Command({"RNFR " + fromName, "RNTO " + toName});
+}
+
+void TFtpSession::TImpl::Delete(const std::string& remoteName) {
+  if (!IsValidRemoteName(remoteName)) Fail("Invalid remote file name");
+  (void)Command({"DELE " + remoteName});
 }
 
 // ---------------------------------------------------------------------------
@@ -548,15 +678,25 @@ TFtpSession::~TFtpSession() = default;
 
 bool TFtpSession::Connected() const { return impl_->connected_; }
 
+bool TFtpSession::InStep() const { return impl_->connected_ && !impl_->OutOfStep(); }
+
 void TFtpSession::Connect(const std::string& server, const std::string& user, const std::string& password,
                           const std::string& folder) {
   impl_->Connect(server, user, password, folder);
 }
 
-void TFtpSession::Store(const std::string& localPath, const std::string& remoteName) {
-  impl_->Store(localPath, remoteName);
+std::int64_t TFtpSession::Store(const std::string& localPath, const std::string& remoteName) {
+  return impl_->Store(localPath, remoteName);
 }
 
 std::vector<std::string> TFtpSession::ListNames() { return impl_->ListNames(); }
+
+std::optional<std::int64_t> TFtpSession::RemoteSize(const std::string& remoteName) {
+  return impl_->RemoteSize(remoteName);
+}
+
+void TFtpSession::Rename(const std::string& fromName, const std::string& toName) { impl_->Rename(fromName, toName); }
+
+void TFtpSession::Delete(const std::string& remoteName) { impl_->Delete(remoteName); }
 
 }  // namespace transfer

@@ -13,7 +13,9 @@
 // a new one to the same folder by itself.
 //
 // Failures raise EFtpError, whose message is the client's description of
-// what went wrong (never holding the password). A connection or login that
+// what went wrong (never holding the password) and which says what kind of
+// failure it was (a refusal by the server, a broken connection, ...), so that
+// callers can tell what is worth another try. A connection or login that
 // fails leaves the session closed, so the next Connect tries again; a folder
 // change that fails after a good login leaves it open in the login folder.
 // No text from the data or the settings may put CR, LF or NUL into a
@@ -39,9 +41,30 @@
 
 namespace transfer {
 
+// What kind of failure an EFtpError reports.
+enum class TFtpFailure {
+  Local,      // nothing sent: bad address or name, unreadable local file
+  Network,    // no connection, a dropped connection, a time limit
+  Temporary,  // the server refused with a 4xx reply (421: it is closing the connection)
+  Refused,    // the server refused with a 5xx reply (530: login denied)
+  TooLarge,   // a listing over the bounds: no folder of photos
+};
+
 class EFtpError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+  explicit EFtpError(const std::string& message, TFtpFailure failure = TFtpFailure::Local, int reply = 0,
+                     std::string command = "")
+      : std::runtime_error(message), failure_(failure), reply_(reply), command_(std::move(command)) {}
+  TFtpFailure Failure() const { return failure_; }
+  // The server's reply code when it refused (4xx, 5xx), else 0.
+  int Reply() const { return reply_; }
+  // The command the server refused ("RNTO", ...), when known.
+  const std::string& Command() const { return command_; }
+
+private:
+  TFtpFailure failure_;
+  int reply_;
+  std::string command_;
 };
 
 struct TFtpTimeLimits {
@@ -80,16 +103,31 @@ public:
   TFtpSession& operator=(const TFtpSession&) = delete;
 
   bool Connected() const;
+  // Connected, and the last call left the dialogue in step (a refusal does;
+  // a broken connection or a time limit does not): a command may follow
+  // without a new connection.
+  bool InStep() const;
   // server: a ServeurFTP text; folder: "" for the login folder.
   void Connect(const std::string& server, const std::string& user, const std::string& password,
                const std::string& folder);
   // Sends the local file (a Windows-style or native path) as remoteName into
   // the current folder. The file is opened and measured before the server is
   // asked to store anything, so a missing file leaves the remote one alone.
-  void Store(const std::string& localPath, const std::string& remoteName);
+  // Returns the bytes sent.
+  std::int64_t Store(const std::string& localPath, const std::string& remoteName);
   // Names of the current folder, one per listing line. A server that answers
-  // 450 or 550 (what some give for an empty folder) has no names.
+  // 450 or 550 (what some give for an empty folder) has no names. A listing
+  // over 64 MB or 1,000,000 names fails (TooLarge).
   std::vector<std::string> ListNames();
+  // Size of a file of the current folder as the server gives it (SIZE, in
+  // binary mode); nullopt when the server does not answer it.
+  std::optional<std::int64_t> RemoteSize(const std::string& remoteName);
+  // Renames a file of the current folder (RNFR, RNTO). Whether an existing
+  // file of the new name is replaced depends on the server; a refusal raises
+  // Refused or Temporary with the server's reply code.
+  void Rename(const std::string& fromName, const std::string& toName);
+  // Deletes a file of the current folder (DELE).
+  void Delete(const std::string& remoteName);
 
 private:
   class TImpl;

@@ -10,6 +10,7 @@
 #include "platform/Ansi.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/ReplacingFile.h"
 #include "xmldoc/XMLCursorLibXml.h"
 #include "xmldoc/XSLProc.h"
 
@@ -58,10 +59,8 @@ std::string TextContent(const xmlNode* node) {
   if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && only != nullptr &&
       only->next == nullptr && only->type == XML_TEXT_NODE)
     return libxml::ToString(only->content);
-  xmlChar* content = xmlNodeGetContent(node);
-  std::string text = libxml::ToString(content);
-  xmlFree(content);
-  return text;
+  const libxml::TXmlText<xmlChar> content(xmlNodeGetContent(node));
+  return libxml::ToString(content.get());
 }
 
 bool IsNCName(const std::string& name) {
@@ -578,7 +577,9 @@ void TXMLCursor::Load(const std::string& FileName) {
     try {
       bytes = platform::ReadFileBytes(FileName);
     } catch (const platform::EInOutError& error) {
-      throw EXMLCursorError(libxml::ParseErrorMessage(error.ErrorCode, 0, 0, FileName, "", error.what()));
+      // The message names the file already.
+      throw EXMLCursorError(libxml::ParseErrorMessage(error.ErrorCode, 0, 0, FileName, "",
+                                                      platform::InOutErrorMessage(error.ErrorCode)));
     }
     TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(bytes, FileName, libxml::TSource::FileBytes)));
   } catch (const std::exception& error) {
@@ -597,7 +598,7 @@ void TXMLCursor::Save(const std::string& FileName) {
   if (!document_) return;
   try {
     CreateFolderChain(FolderPart(FileName));
-    platform::WriteFileBytes(FileName, libxml::DocumentFileBytes(document_->Tree->Doc()));
+    platform::WriteFileReplacing(FileName, libxml::DocumentFileBytes(document_->Tree->Doc()));
   } catch (const std::exception& error) {
     throw EXMLCursorError("TXMLCursor.Save FileName: \"" + FileName + "\"\r\n" + error.what());
   }

@@ -4,6 +4,7 @@
 #include "platform/Environment.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/ReplacingFile.h"
 #include "platform/FolderTree.h"
 #include "platform/Paths.h"
 
@@ -14,7 +15,7 @@ void WriteAnsiStringToFile(const std::string& text, const std::string& fileName)
   if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder)) {
     platform::RaiseLastInOutError(folder);
   }
-  platform::WriteFileBytes(fileName, platform::Utf8ToAnsi(text));
+  platform::WriteFileReplacing(fileName, platform::Utf8ToAnsi(text));
 }
 
 std::int32_t FileSizeOf(const std::string& fileName) {

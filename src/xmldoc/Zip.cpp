@@ -11,6 +11,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 
 namespace xmldoc {
 namespace {
@@ -303,7 +304,7 @@ void TZip::ReadDirectory() {
 
 std::int32_t TZip::AddFiles() {
   cancelRequested_ = false;
-  const std::string backup = platform::CreateTempFile(TempDir, "zzz");
+  const std::string backup = platform::CreateTempFile(TempDir, platform::ReplacingTempPrefix("zzz"));
   const bool backedUp = !backup.empty() && !zipFileName_.empty() && platform::CopyFile(zipFileName_, backup, false);
   struct TCleanup {
     TZip& Zip;

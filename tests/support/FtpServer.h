@@ -37,6 +37,15 @@ inline constexpr const char* Silent = "silent";         // accepts, never answer
 inline constexpr const char* StallReply = "stall_reply";  // no final reply after an upload
 inline constexpr const char* NoConnect = "no_connect";  // never connects back for data
 inline constexpr const char* HangQuit = "hang_quit";    // QUIT never answered
+inline constexpr const char* RefuseConnect = "refuse_connect";  // greeting 421, then closed
+inline constexpr const char* SilentAfterLogin = "silent_after_login";  // nothing answered after the login
+inline constexpr const char* CloseData226 = "close_data_226";  // upload cut at 64 KiB, reported complete
+inline constexpr const char* RefuseRename = "refuse_rename";    // RNFR refused (550)
+inline constexpr const char* RenameNoReplace = "rename_no_replace";  // RNTO onto an existing file refused (553)
+inline constexpr const char* SizeWrong = "size_wrong";  // SIZE one byte over
+inline constexpr const char* NoSize = "no_size";        // SIZE not implemented (502)
+inline constexpr const char* Nlst421 = "nlst_421";      // NLST answered 421, connection closed
+inline constexpr const char* HugeListing = "huge_listing";  // NLST of 1,000,001 names
 }  // namespace ftpfault
 
 // Every member has an initializer, so that designated initializers may name
