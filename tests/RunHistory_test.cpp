@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "platform/FileLock.h"
 #include "support/PortalRun.h"
 #include "support/SmtpServer.h"
 
@@ -156,6 +157,20 @@ TEST(RunHistory, HeldBackAndPhotosIncompleteRuns) {
     EXPECT_NE(mail.find("|" + c.subject + "|"), std::string::npos) << mail;
     EXPECT_NE(mail.find("Motif : "), std::string::npos) << mail;
   }
+}
+
+TEST(RunHistory, ARunRefusedForTheLockIsRecordedAndAlerted) {
+  TSmtpServer smtp;
+  TPortalRun r("PARUVENDU", ANNONCIA_CONSOLE_PATH, {ANNONCIA_ZIPENGINE_PATH});
+  r.WriteIni("", Alerts(smtp.Address()));
+  r.WriteExport("ParuVendu", kExport);
+  std::string holder;
+  const auto lock = platform::TFileLock::TryAcquire(r.Inst.WorkDir() + "/AnnonciaPARUVENDU.lock", holder);
+  ASSERT_TRUE(lock);
+  const auto res = r.Run();
+  EXPECT_EQ(res.ExitStatus, 1) << res.Out << res.Err;
+  EXPECT_EQ(History(r.Inst), "PARUVENDU refused 1 0 0 0 0 0 None False None error\n");
+  EXPECT_NE(Received(smtp).find("|Annoncia ParuVendu : refusé (export déjà en cours)|"), std::string::npos);
 }
 
 TEST(RunHistory, AnAlertThatCannotGoChangesNothing) {
