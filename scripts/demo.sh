@@ -82,4 +82,6 @@ echo "Received by the portal server: $out/portal-server/"
 (cd "$out/portal-server" && find . -type f | sort | sed 's/^/  /')
 echo "Photos on the photo server: $(find "$out/photo-server/www/clicheo" -type f | wc -l) files in $out/photo-server/www/clicheo/"
 echo "Settings used: $out/bin/Annoncia.ini"
+echo "Run history: $out/Windows/TEMP/Annoncia/historique.jsonl (WINDIR=$out/Windows $out/bin/annoncia --etat)"
+echo "Status page: $out/Windows/TEMP/Annoncia/etat.html"
 exit $status

@@ -4,6 +4,7 @@
 #
 #   scripts/screenshot.sh [-o file.png] [run option...]
 #   scripts/screenshot.sh [-o file.png] --idle
+#   scripts/screenshot.sh [-o file.png] --etat
 #
 # Without arguments the window is taken after a finished ParuVendu run on the
 # sample data in examples/ (photo check off; the portal server is a closed
@@ -18,8 +19,44 @@
 # unset), and WINDIR (log and work folder) in a temporary folder unless set.
 # An error box left open by a run blocks the window; the script gives up
 # after TIMEOUT seconds (default 120).
+#
+# --etat takes the status page instead (build/screenshots/etat.png), rendered
+# by headless Chromium: a sample history of the last 30 nights
+# (examples/make-history-example.py) followed by a real LeBonCoin run of the
+# console program on the sample data (no user: nothing to send), which
+# rewrites the page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = "--etat" ] || [ "${3:-}" = "--etat" ]; then
+  out="build/screenshots/etat.png"
+  if [ "${1:-}" = "-o" ]; then out="$2"; fi
+  ./scripts/setup.sh
+  if [ ! -f build/build.ninja ]; then
+    cmake -S . -B build -G Ninja >/dev/null
+  fi
+  cmake --build build --target annoncia zipengine -j "${JOBS:-2}"
+  mkdir -p "$(dirname "$out")"
+  out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
+  rm -f "$out"
+  scratch="$(mktemp -d)"
+  trap 'rm -rf "$scratch"' EXIT
+  mkdir -p "$scratch/bin"
+  cp -r examples/Windows "$scratch/Windows"
+  cp build/src/app/annoncia build/src/app/libZipDll.so "$scratch/bin/"
+  : >"$scratch/bin/Annoncia.ini"
+  /usr/bin/python3 examples/make-history-example.py "$scratch/Windows/TEMP/Annoncia/historique.jsonl"
+  WINDIR="$scratch/Windows" "$scratch/bin/annoncia" LeBonCoin >/dev/null
+  timeout "${TIMEOUT:-120}" chromium --headless --no-sandbox --disable-gpu --no-first-run \
+    --disable-background-networking --hide-scrollbars --user-data-dir="$scratch/chromium" \
+    --window-size=1360,1000 --screenshot="$out" "file://$scratch/Windows/TEMP/Annoncia/etat.html" >/dev/null 2>&1
+  if [ ! -s "$out" ]; then
+    echo "screenshot: no image was saved" >&2
+    exit 1
+  fi
+  echo "screenshot: $out"
+  exit 0
+fi
 
 out="build/screenshots/annoncia-gui.png"
 if [ "${1:-}" = "-o" ]; then

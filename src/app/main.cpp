@@ -1,7 +1,7 @@
 // annoncia: the console program. One argument, the portal; the memo goes to
 // standard output; the exit status tells the scheduler how the run went.
-// --help and --version are answered before anything touches the log or the
-// settings.
+// --help, --version and --etat are answered before anything touches the log
+// or the settings.
 #include <iostream>
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "feeds/DataExport.h"
+#include "shell/RunFolders.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -34,11 +34,11 @@ void Tell(shell::TRunControl& run, const std::string& text) {
   }
 }
 
+// The work folder, made when missing as the runs make it: one level, never
+// the TEMP folder of a WINDIR that lacks one.
 void MakeWorkFolder() {
-  // A missing log folder means WINDIR is wrong: make nothing there.
-  if (!platform::DirectoryExists(shell::LogFolder())) platform::RaiseInOutError(ENOENT, shell::LogFolder());
   const std::string folder = shell::WorkFolder();
-  if (!platform::DirectoryExists(folder) && !platform::ForceDirectories(folder) && !platform::DirectoryExists(folder)) {
+  if (!platform::DirectoryExists(folder) && !platform::CreateDir(folder) && !platform::DirectoryExists(folder)) {
     platform::RaiseLastInOutError(folder);
   }
 }
@@ -59,7 +59,7 @@ std::string DisplayNameOf(const shell::TRunControl& run, const std::string& opti
 void WriteHistoryStep(shell::TRunControl&, const shell::TRunRecord& record) {
   try {
     MakeWorkFolder();
-    const platform::TFileLock lock = LockHistory(HistoryLockPath());
+    const auto lock = LockHistory(HistoryLockPath());
     AppendToHistory(HistoryPath(), HistoryLine(record));
   } catch (const std::exception& error) {
     throw std::runtime_error("Historique non écrit : " + HistoryPath() + "\r\n" + error.what());
@@ -69,7 +69,7 @@ void WriteHistoryStep(shell::TRunControl&, const shell::TRunRecord& record) {
 void WriteStatusPageStep(shell::TRunControl& run, const shell::TRunRecord&) {
   try {
     MakeWorkFolder();
-    const platform::TFileLock lock = LockHistory(HistoryLockPath());
+    const auto lock = LockHistory(HistoryLockPath());
     const std::int64_t now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     WriteStatusPage(StatusPagePath(), RenderStatusPage(ReadHistory(HistoryPath()), run.Portals(), now, platform::Now()));

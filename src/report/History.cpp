@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <thread>
 
-#include "feeds/DataExport.h"
+#include "shell/RunFolders.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "shell/RunFolders.h"
 
 #ifndef ANNONCIA_VERSION
@@ -128,10 +130,17 @@ std::vector<THistoryEntry> ReadHistory(const std::string& path) {
   return entries;
 }
 
-platform::TFileLock LockHistory(const std::string& lockPath) {
-  auto lock = platform::TFileLock::Acquire(lockPath, std::chrono::seconds(30));
-  if (!lock) throw std::runtime_error("Historique verrouillé par un autre export : " + lockPath);
-  return std::move(*lock);
+std::optional<platform::TFileLock> LockHistory(const std::string& lockPath) {
+  // Another run holds it only while it writes a line and the page.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (std::string holder;;) {
+    if (auto lock = platform::TFileLock::TryAcquire(lockPath, holder)) return lock;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw std::runtime_error("Historique verrouillé par un autre export" +
+                               (holder.empty() ? std::string() : " (processus " + holder + ")") + " : " + lockPath);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 void AppendToHistory(const std::string& path, const std::string& line, std::size_t bound) {
@@ -146,16 +155,7 @@ void AppendToHistory(const std::string& path, const std::string& line, std::size
   // The start of the newest `bound` lines.
   std::size_t keepFrom = 0;
   for (std::size_t drop = lines - bound; drop > 0; --drop) keepFrom = text.find('\n', keepFrom) + 1;
-  const std::string folder = platform::ExtractFilePath(path);
-  const std::string temporary = platform::CreateTempFile(folder, "historique.");
-  if (temporary.empty()) platform::RaiseLastInOutError(folder);
-  try {
-    platform::WriteFileBytes(temporary, text.substr(keepFrom));
-    if (!platform::RenameFile(temporary, path)) platform::RaiseLastInOutError(path);
-  } catch (...) {
-    (void)platform::DeleteFile(temporary);
-    throw;
-  }
+  platform::WriteFileReplacing(path, std::string_view(text).substr(keepFrom));
 }
 
 }  // namespace report

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "feeds/DataExport.h"
+#include "shell/RunFolders.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "report/RunSummary.h"
 #include "shell/RunFolders.h"
 
@@ -79,7 +80,7 @@ std::string VehiclesSent(const THistoryEntry& e) {
 // Vehicles of each run of the last kChartDays days; problem runs are marked
 // with a sign above their bar as well as their colour.
 std::string Chart(const TPortalSummary& s, const std::vector<THistoryEntry>& history, std::int64_t nowEpoch) {
-  constexpr int kWidth = 300, kHeight = 64, kTop = 14;
+  constexpr int kWidth = 240, kHeight = 64, kTop = 14;
   const std::int64_t from = nowEpoch - std::int64_t{kChartDays} * 86400;
   std::vector<const THistoryEntry*> runs;
   std::int64_t most = 1;
@@ -205,17 +206,6 @@ std::string RenderStatusPage(const std::vector<THistoryEntry>& history, const sh
   return html;
 }
 
-void WriteStatusPage(const std::string& path, const std::string& html) {
-  const std::string folder = platform::ExtractFilePath(path);
-  const std::string temporary = platform::CreateTempFile(folder, "etat.");
-  if (temporary.empty()) platform::RaiseLastInOutError(folder);
-  try {
-    platform::WriteFileBytes(temporary, html);
-    if (!platform::RenameFile(temporary, path)) platform::RaiseLastInOutError(path);
-  } catch (...) {
-    (void)platform::DeleteFile(temporary);
-    throw;
-  }
-}
+void WriteStatusPage(const std::string& path, const std::string& html) { platform::WriteFileReplacing(path, html); }
 
 }  // namespace report
