@@ -75,7 +75,7 @@ struct FormFixture : ::testing::Test {
   void SetUp() override {
     qputenv("WINDIR", windir.Path().c_str());
     testsupport::MakeDirs(windir / "TEMP");
-    testsupport::WriteFile(exeDir / "Annoncia.ini",
+    testsupport::WriteSettingsFile(exeDir / "Annoncia.ini",
                            "[Clicheo]\nServeurFTP=photos.test\n"
                            "[PARUVENDU]\nServeurFTP=10.0.0.9\nUser=pv\nPassWord=s3cret\nPathFTP=in\n");
   }

@@ -33,7 +33,7 @@ struct RunFixture : ::testing::Test {
   void SetUp() override {
     setenv("WINDIR", windir.Path().c_str(), 1);
     testsupport::MakeDirs(windir / "TEMP");
-    testsupport::WriteFile(exeDir / "Annoncia.ini", "[Options]\nPathImages=/photos\n");
+    testsupport::WriteSettingsFile(exeDir / "Annoncia.ini", "[Options]\nPathImages=/photos\n");
     run = std::make_unique<shell::TRunControl>(window, Table(), exeDir / "annoncia");
   }
 };

@@ -13,7 +13,7 @@ TInstallation::TInstallation(const std::string& program, const std::vector<std::
   for (const auto& c : companions) CopyFileTo(c, ExeDir() + "/" + fs::path(c).filename().string());
 }
 
-void TInstallation::WriteIni(const std::string& text) const { WriteFile(ExeDir() + "/Annoncia.ini", text); }
+void TInstallation::WriteIni(const std::string& text) const { WriteSettingsFile(ExeDir() + "/Annoncia.ini", text); }
 
 std::string TInstallation::LogText(const std::string& option) const {
   return ReadFile(TempDir() + "/ZuroviRazevi" + option + ".log");

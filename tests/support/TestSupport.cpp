@@ -126,6 +126,11 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
+void WriteSettingsFile(const std::string& path, const std::string& bytes) {
+  WriteFile(path, bytes);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 bool PathExists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
 
 void MakeDirs(const std::string& path) { fs::create_directories(path); }

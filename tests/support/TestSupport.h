@@ -43,6 +43,9 @@ TProcessResult RunPython(const std::string& script, const std::vector<std::strin
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// WriteFile for a settings file: mode 0640, as installed (a run warns about
+// settings every user can read).
+void WriteSettingsFile(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
 void MakeDirs(const std::string& path);
 // Copies a file and its permission bits.
