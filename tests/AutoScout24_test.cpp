@@ -149,10 +149,19 @@ TEST(AutoScout24, RunStagesPhotosWritesTheCsvIn1252AndSendsOneArchive) {
   EXPECT_TRUE(testsupport::PathExists(r.WorkFile("ExpDatasAutoScout24.xml")));
 }
 
-TEST(AutoScout24, ExportWithoutVehiclesSendsAnArchiveHoldingAnEmptyCsv) {
+TEST(AutoScout24, AnEmptyStockIsHeldBackUnlessEnvoiStockVideSaysSend) {
   TPortalRun r = MakeRun();
   r.WriteIni();
   r.WriteExport("AutoScout24", "<document><DataVOS></DataVOS><LiensImagesS></LiensImagesS></document>");
+  const auto held = r.Run();
+  EXPECT_EQ(held.ExitStatus, 3) << held.Out << held.Err;
+  EXPECT_EQ(r.Portal.Count("STOR"), 0);
+  EXPECT_TRUE(testsupport::PathExists(r.WorkFile("0123456789.zip")));  // built for the operator to look at
+  EXPECT_EQ(LogMessages(r.Inst.LogText("AUTOSCOUT24")),
+            Lines{"Flux retenu, non transmis : il ne contient aucun véhicule (EnvoiStockVide=1 dans la section "
+                  "[AUTOSCOUT24] pour envoyer un stock vide)"});
+
+  r.WriteIni("EnvoiStockVide=1\r\n");
   const auto result = r.Run();
   ASSERT_EQ(result.ExitStatus, 0) << result.Out << result.Err;
   EXPECT_EQ(ReadFile(r.Inst.TempDir() + "/AS24/0123456789.csv"), "");

@@ -119,8 +119,8 @@ TEST(CommandLine, FirstRunWithoutLogFolderSaysWhatToSet) {
     EXPECT_EQ(r.ExitStatus, 1);
     EXPECT_TRUE(Contains(r.Err, "Journal impossible à écrire : " + c.File + "\n")) << r.Err;
     EXPECT_TRUE(Contains(r.Err, "Le dossier " + c.Folder + " n'existe pas : WINDIR (" + c.Shown + ")")) << r.Err;
-    // The system's own message comes last.
-    EXPECT_TRUE(Contains(r.Err, "\nFile not found")) << r.Err;
+    // The system's own message comes last, naming the file.
+    EXPECT_TRUE(Contains(r.Err, "\nFile not found : ")) << r.Err;
     EXPECT_FALSE(testsupport::PathExists(c.Folder));
   }
 }

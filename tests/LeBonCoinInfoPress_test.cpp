@@ -29,12 +29,6 @@ for a in root:
     print("  gone", [t for t in ("EqutInterieur", "EqutSecurite", "InfoComplement") if a.find(t) is not None])
 )";
 
-std::string Python(const std::string& script, const std::vector<std::string>& arguments) {
-  const auto r = testsupport::RunPython(script, arguments);
-  EXPECT_EQ(r.ExitStatus, 0) << r.Err;
-  return r.Out;
-}
-
 std::vector<std::string> Matches(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> found;
   for (const auto& name : testsupport::ListFolder(folder)) {
@@ -82,7 +76,7 @@ TEST(LeBonCoin, WholeRunSendsTheArchiveOfTheLatin9Feed) {
   EXPECT_EQ(testsupport::RunProcess("/usr/bin/unzip", {"-tq", archive}).ExitStatus, 0);
   const std::string date = archives[0].substr(10, 8);
   const std::string url = TPortalRun::kUrlImages;
-  EXPECT_EQ(Python(kFeedReader, {archive}),
+  EXPECT_EQ(testsupport::PythonOutput(kFeedReader, {archive}),
             "test None\n"
             "entries ['LeBonCoin_" + date + ".xml']\n"
             "latin9 True True\n"
@@ -126,7 +120,7 @@ TEST(InfoPress, WithoutPortalUserTheArchiveIsMadeAndNothingSent) {
   const auto archives = Matches(r.Inst.WorkDir(), R"(InfoPress_\d{8}\.zip)");
   ASSERT_EQ(archives.size(), 1u);
   EXPECT_EQ(testsupport::RunProcess("/usr/bin/unzip", {"-tq", r.WorkFile(archives[0])}).ExitStatus, 0);
-  EXPECT_NE(Python(kFeedReader, {r.WorkFile(archives[0])}).find("annonce 5 |FIAT 500 (ref:5)|"), std::string::npos);
+  EXPECT_NE(testsupport::PythonOutput(kFeedReader, {r.WorkFile(archives[0])}).find("annonce 5 |FIAT 500 (ref:5)|"), std::string::npos);
   EXPECT_TRUE(r.Portal.Commands().empty());
   EXPECT_EQ(r.Photos.Count("STOR"), 2);
   EXPECT_TRUE(std::regex_match(r.Inst.LogText("INFOPRESS"),

@@ -304,7 +304,7 @@ TEST(LocalFiles, AKilledRunLeavesThePreviousCompleteFiles) {
       const std::string path = r.WorkFile(name);
       if (name.ends_with(".zip")) {
         EXPECT_EQ(testsupport::RunProcess("/usr/bin/unzip", {"-tq", path}).ExitStatus, 0) << name;
-      } else {
+      } else if (name.ends_with(".xml")) {
         EXPECT_TRUE(WellFormed(path)) << name;
       }
     }
@@ -326,19 +326,18 @@ TEST(LocalFiles, ASecondRunOfAPortalIsRefusedWhileTheFirstRuns) {
   ASSERT_FALSE(WaitForName(r.Inst.WorkDir(), [&](const std::string& name) {
     return name == "AnnonciaPARUVENDU.lock" && ReadFile(r.WorkFile(name)) == pid + "\n";
   }).empty());
-  const std::string logBefore = r.Inst.LogText("PARUVENDU");
-
   const auto second = r.Run("paruvendu");
   EXPECT_EQ(second.ExitStatus, 1) << second.Out << second.Err;
   EXPECT_NE(second.Err.find("PARUVENDU"), std::string::npos) << second.Err;
   EXPECT_NE(second.Err.find("processus " + pid), std::string::npos) << second.Err;
-  EXPECT_TRUE(r.Inst.LogText("PARUVENDU").starts_with(logBefore));  // the first run's log is left alone
   // Another portal is not held back by the lock (it ends on its missing export).
   const auto other = r.Run("InfoPress");
   EXPECT_EQ(other.ExitStatus, 1);
   EXPECT_EQ(other.Err.find("Une autre exécution"), std::string::npos) << other.Err;
 
   EXPECT_EQ(first.Wait(), 0);
+  // The refused run wrote nothing into the first run's log.
+  EXPECT_EQ(r.Inst.LogText("PARUVENDU").find("Une autre exécution"), std::string::npos);
   EXPECT_EQ(r.Portal.Count("STOR"), 1);
   const auto sent = testsupport::ListFolder(r.Portal.Root());
   ASSERT_EQ(sent.size(), 1u);

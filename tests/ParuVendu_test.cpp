@@ -120,11 +120,13 @@ TEST(ParuVenduRun, BuildsSavesAndSendsTheFeed) {
   EXPECT_EQ(res.Err, "");
 
   // The two saved files: the feed under the day's name, its copy under the minute's;
-  // beside them the data export and the portal's run lock.
+  // beside them the data export, the portal's run lock and the count of the feed sent.
   auto files = testsupport::ListFolder(r.Inst.WorkDir());
-  ASSERT_EQ(files.size(), 4u);
+  ASSERT_EQ(files.size(), 5u);
   EXPECT_EQ(files[1], "AnnonciaPARUVENDU.lock");
-  files.erase(files.begin() + 1);
+  EXPECT_EQ(files[2], "DernierEnvoiPARUVENDU.txt");
+  EXPECT_EQ(ReadFile(r.WorkFile(files[2])), "3\n");
+  files.erase(files.begin() + 1, files.begin() + 3);
   EXPECT_EQ(files[2], "RovelleDatasVO-" + files[0].substr(0, 8) + ".xml");
   EXPECT_EQ(files[0].size(), 16u);
   EXPECT_EQ(files[0].find_first_not_of("0123456789"), 12u);

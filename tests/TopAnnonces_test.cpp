@@ -33,12 +33,6 @@ for a in root:
 print("lookups", [t for t in ("LiensImagesS", "LiensEquipementsS", "Aliases", "DataVOS") if root.find(".//" + t) is not None])
 )";
 
-std::string Python(const std::string& script, const std::vector<std::string>& arguments) {
-  const auto r = testsupport::RunPython(script, arguments);
-  EXPECT_EQ(r.ExitStatus, 0) << r.Err;
-  return r.Out;
-}
-
 // The one name in a folder that matches pattern, or "".
 std::string OnlyMatch(const std::string& folder, const std::string& pattern) {
   std::string found;
@@ -100,7 +94,7 @@ TEST(TopAnnonces, WholeRunSendsTheArchiveOfTheLatin9Feed) {
   const std::string url = TPortalRun::kUrlImages;
   std::string photos;
   for (int k = 1; k <= 6; ++k) photos += std::string(k > 1 ? ", " : "") + "'" + url + "/501_" + std::to_string(k) + ".jpg'";
-  EXPECT_EQ(Python(kFeedReader, {r.Portal.Root() + "/" + archive, r.WorkFile(workingCopy)}),
+  EXPECT_EQ(testsupport::PythonOutput(kFeedReader, {r.Portal.Root() + "/" + archive, r.WorkFile(workingCopy)}),
             "test None\n"
             "entries ['" + feed + "']\n"
             "same as work file True\n"

@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "feeds/DataExport.h"
+#include "feeds/FeedGuards.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -53,6 +54,7 @@ xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal) 
   feed.Transfers.LoadTestFTPClicheo();
   const xmldoc::IXMLCursorPtr document = xmldoc::TXMLCursor::Create();
   document->Load(DataExportPath(portal));
+  CheckExportShape(*document, DataExportPath(portal));
   return document;
 }
 
@@ -172,10 +174,12 @@ void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const
 }
 
 void SendArchive(TFeedRun& feed, const std::string& archivePath) {
+  if (!FeedMayBeSent(feed.Run)) return;
   const std::string outcome = transfer::UploadFeedFile(feed.Transfers, archivePath);
   shell::LogLine(feed.Run, outcome + "Fichier VO actualisé transmis sur site FTP : " +
                                platform::ExtractFileName(archivePath) + " - " +
                                std::to_string(feed.Run.Counters.VehicleCount) + " VO");
+  RememberSentCount(feed.Run);
 }
 
 }  // namespace feeds

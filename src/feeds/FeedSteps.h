@@ -14,7 +14,8 @@ namespace feeds {
 
 // The opening of every builder: the work folder made when missing, the eight
 // connection fields and the photo check switch read from the settings, and
-// the data export "ExpDatas" + portal + ".xml" loaded from the work folder.
+// the data export "ExpDatas" + portal + ".xml" loaded from the work folder
+// and checked for the shape the builders read (CheckExportShape).
 xmldoc::IXMLCursorPtr OpenDataExport(TFeedRun& feed, const std::string& portal);
 
 // For every photo link of the export, in document order: counts it, writes
@@ -73,7 +74,8 @@ void LogPhotosUpdated(shell::TRunControl& run);
 // photo count line.
 void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const std::string& feedPath);
 
-// Sends the archive to the portal and logs the outcome + "Fichier VO
+// Unless a feed guard holds it back (FeedGuards.h), sends the archive to the
+// portal and logs the outcome + "Fichier VO
 // actualisé transmis sur site FTP : " + the archive's name + " - " +
 // VehicleCount + " VO".
 void SendArchive(TFeedRun& feed, const std::string& archivePath);

@@ -1,6 +1,7 @@
 #include "feeds/ParuVenduFeed.h"
 
 #include "feeds/DataExport.h"
+#include "feeds/FeedGuards.h"
 #include "feeds/FeedSteps.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -77,10 +78,12 @@ void BuildParuVenduFeed(TFeedRun& feed) {
   // The log keeps only the closing lines of the run.
   shell::RestartLog(run);
   LogPhotosUpdated(run);
+  if (!FeedMayBeSent(run)) return;
   shell::LogLine(run, "Début Transfert : " + feedPath + " - " + std::to_string(run.Counters.VehicleCount) + " VO - " +
                           std::to_string(run.Counters.PhotoLinkCount) + " photos");
   const std::string outcome = transfer::UploadFeedFile(feed.Transfers, feedPath);
   shell::LogLine(run, outcome + "Fichier VO actualisé transmis sur site FTP : " + run.CurrentOption() + " - " + feedPath);
+  RememberSentCount(run);
 }
 
 }  // namespace feeds

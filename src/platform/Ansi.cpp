@@ -163,10 +163,6 @@ std::size_t FindText(std::string_view haystack, std::string_view needle, std::si
   return pos == std::string::npos ? std::string_view::npos : pos + from;
 }
 
-bool ContainsText(std::string_view haystack, std::string_view needle) {
-  return FindText(haystack, needle) != std::string_view::npos;
-}
-
 std::string ReplaceAll(std::string_view text, std::string_view pattern, std::string_view replacement) {
   return TTextRewriter({{std::string(pattern), std::string(replacement), true}}).Apply(text);
 }

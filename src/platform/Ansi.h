@@ -36,7 +36,6 @@ bool SameText(std::string_view a, std::string_view b);
 // Byte offset of the first occurrence of needle at or after from, ignoring
 // case; npos when absent. An empty needle is found at from.
 std::size_t FindText(std::string_view haystack, std::string_view needle, std::size_t from = 0);
-bool ContainsText(std::string_view haystack, std::string_view needle);
 
 // Every occurrence replaced, left to right, in one pass; replaced text is not
 // searched again. An empty pattern replaces nothing.

@@ -177,13 +177,26 @@ std::string NativePath(std::string_view path) {
   // Most paths name what exists, spelled as it is.
   if (Exists(given)) return given;
 
+  // Where it does not, usually only its last name is new: the longest leading
+  // stretch that exists is spelled as given and is not looked at again (nor
+  // is the name after it, known to be missing as spelled).
   std::string out = absolute ? "/" : "";
+  std::size_t known = 0;
+  for (std::size_t n = parts.empty() ? 0 : parts.size() - 1; n > 0; --n) {
+    std::string prefix = out;
+    for (std::size_t k = 0; k < n; ++k) prefix += parts[k] + (k + 1 < n ? "/" : "");
+    if (Exists(prefix)) {
+      out = prefix + "/";
+      known = n;
+      break;
+    }
+  }
   bool resolving = true;
-  for (std::size_t k = 0; k < parts.size(); ++k) {
+  for (std::size_t k = known; k < parts.size(); ++k) {
     const std::string& comp = parts[k];
     std::string actual = comp;
     if (resolving && comp != "." && comp != "..") {
-      if (!Exists(out + comp)) {
+      if (k == known || !Exists(out + comp)) {
         const std::string found = FindEntryIgnoringCase(out, comp);
         if (found.empty()) resolving = false;
         else actual = found;

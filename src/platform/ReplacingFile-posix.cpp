@@ -115,8 +115,6 @@ std::string ReplacingTempPrefix(const std::string& prefix) {
   return prefix + "." + std::to_string(getpid()) + std::string(kTempSuffix) + ".";
 }
 
-bool IsReplacingTempName(const std::string& name) { return OwnerOf(name) > 0; }
-
 int RemoveReplacingLeftovers(const std::string& folder) {
   const std::string native = NativePath(folder);
   const int dirFd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);

@@ -28,8 +28,6 @@ public:
   // Flushes and renames into place; the object holds nothing afterwards.
   void Commit();
 
-  const std::string& FinalPath() const { return path_; }
-
 private:
   std::string path_;        // as given, for messages
   std::string nativeFinal_;
@@ -47,9 +45,6 @@ std::string ReplacingTempPath(const std::string& path);
 // A prefix for temporary files made elsewhere (CreateTempFile) that makes
 // them leftovers RemoveReplacingLeftovers clears once this process is gone.
 std::string ReplacingTempPrefix(const std::string& prefix);
-
-// Whether a name in a folder is a temporary file of TReplacingFile.
-bool IsReplacingTempName(const std::string& name);
 
 // Removes the temporary files of TReplacingFile left in folder by processes
 // that no longer run (a killed run); files of live processes stay. Answers

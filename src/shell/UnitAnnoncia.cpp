@@ -86,6 +86,8 @@ void TRunControl::BeginRun(const TRunSetup& setup) {
   currentOption_ = setup.Option;
   Counters = {};
   photosIncomplete_ = false;
+  outcome_ = TRunOutcome::NoRun;
+  outcomeText_.clear();
 }
 
 void TRunControl::RunExport(const std::string& option) {

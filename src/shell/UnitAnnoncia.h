@@ -97,7 +97,6 @@ public:
   // The upload's outcome text, or the message of the error that ended the run.
   const std::string& OutcomeText() const { return outcomeText_; }
   bool RunFinished() const { return runFinished_; }
-  std::int32_t CloseTicks() const { return closeTicks_; }
   // The size of the transfer under way on the portal session.
   std::int32_t TotalBytes() const { return totalBytes_; }
 

@@ -189,7 +189,7 @@ TEST_F(RunFixture, ExitStatusFollowsTheUploadOutcome) {
 }
 
 TEST_F(RunFixture, ConnectionFieldsComeFromBothSections) {
-  testsupport::WriteFile(exeDir / "Annoncia.ini",
+  testsupport::WriteSettingsFile(exeDir / "Annoncia.ini",
                          "[Clicheo]\nServeurFTP=127.0.0.1:2121\nPathFTP=\n[paruvendu]\nUser=u@h\nTestFTPClicheo=\n");
   run->BeginRun({.Option = "PARUVENDU", .SettingsFile = exeDir / "Annoncia.ini"});
   run->LoadConnectionFields();

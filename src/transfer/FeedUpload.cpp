@@ -14,6 +14,12 @@ std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
   shell::TRunControl& run = transfers.Run;
   shell::IMainWindow& window = run.Window;
   const char* outcome = nullptr;
+  if (transfers.PhotoServerUnavailable()) {
+    // The feed goes anyway; the next run sends what is missing, since it compares names.
+    shell::LogLine(run, "Photos non envoyées : " + std::to_string(transfers.PhotosNotSent) +
+                            " (serveur photos indisponible : " + transfers.PhotoServerProblem() +
+                            ") ; la prochaine exécution les enverra");
+  }
   try {
     run.IdFTP2WorkBegin(xmldoc::FileSizeOf(fullPath));
     TFtpSession& session = transfers.PortalSession();

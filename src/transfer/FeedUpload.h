@@ -11,7 +11,9 @@
 // under a temporary name and takes its own name only once complete (see
 // SafeStore.h); the portal section's EnvoiNomTemporaire=0 sends it straight
 // under its own name, for a server that refuses renames. A refused rename
-// logs a line that names that switch; nothing else is logged here.
+// logs a line that names that switch. When the photo server was marked
+// unavailable during the run, a line first says how many photos were not
+// sent and why. Nothing else is logged here.
 #pragma once
 
 #include <string>

@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
 #include "transfer/FtpSession.h"
+#include "transfer/SafeStore.h"
 
 namespace transfer {
 namespace {
@@ -28,6 +29,19 @@ bool IsSafePhotoName(std::string_view name) {
     if (end == std::string_view::npos) return true;
     start = end + 1;
   }
+}
+
+// A refusal of this one file (a name or a permission the server will not
+// take) leaves the server usable; anything else means it is not.
+bool IsRefusalOfOneFile(const EFtpError& error) {
+  switch (error.Failure()) {
+    case TFtpFailure::Local: return true;
+    case TFtpFailure::Temporary:
+    case TFtpFailure::Refused: return error.Reply() != 421 && error.Reply() != 530;
+    case TFtpFailure::Network:
+    case TFtpFailure::TooLarge: return false;
+  }
+  return false;
 }
 
 void ConnectPhotoSession(const shell::IMainWindow& w, TFtpSession& session) {
@@ -72,6 +86,8 @@ void SyncPhotos(TTransfers& transfers, const std::string& photoFileName) {
 
 bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName) {
   if (!transfers.TestFTPClicheo) return true;
+  // Not on a server that cannot be asked: the photo counts as one to send.
+  if (transfers.PhotoServerUnavailable()) return false;
   shell::IMainWindow& window = transfers.Run.Window;
   if (!transfers.PhotoServerListing) {
     try {
@@ -80,13 +96,20 @@ bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName) {
         window.SetLabel1(window.Label1() + " - on connection " + fileName);
         ConnectPhotoSession(window, session);
       }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+      transfers.MarkPhotoServerUnavailable(error.what());
       return false;
     }
     shell::LogLine(transfers.Run, "Lecture du répertoire FTP Clicheo");
     transfers.PhotoServerListing.emplace();
-    for (const std::string& name : transfers.PhotoSession().ListNames()) {
-      transfers.PhotoServerListing->insert(platform::FoldCase(name));
+    try {
+      for (const std::string& name : transfers.PhotoSession().ListNames()) {
+        transfers.PhotoServerListing->insert(platform::FoldCase(name));
+      }
+    } catch (const EFtpError& error) {
+      transfers.PhotoServerListing->clear();
+      transfers.MarkPhotoServerUnavailable(error.what());
+      return false;
     }
   }
   return transfers.PhotoServerListing->contains(platform::FoldCase(fileName));
@@ -94,20 +117,40 @@ bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName) {
 
 void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
   shell::IMainWindow& window = transfers.Run.Window;
+  if (transfers.PhotoServerUnavailable()) {
+    ++transfers.PhotosNotSent;
+    return;
+  }
   try {
     TFtpSession& session = transfers.PhotoSession();
     if (!session.Connected()) {
       window.SetLabel1(window.Label1() + " - on connection");
       ConnectPhotoSession(window, session);
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    transfers.MarkPhotoServerUnavailable(error.what());
+    ++transfers.PhotosNotSent;
     return;
   }
+  const std::string name = platform::ExtractFileName(localPath);
   try {
     window.SetLabel2(window.Label2() + " - on transfert");
-    transfers.PhotoSession().Store(localPath, platform::ExtractFileName(localPath));
-  } catch (const std::exception&) {
+    // A cut photo under its own name would be listed, and so never sent again.
+    if (transfers.PhotosSentUnderTemporaryName()) {
+      StoreUnderTemporaryName(transfers.PhotoSession(), localPath, name);
+    } else {
+      (void)transfers.PhotoSession().Store(localPath, name);
+    }
+  } catch (const ERenameRefused& refusal) {
+    transfers.MarkPhotoServerUnavailable(std::string(refusal.what()) + ", " + kEnvoiNomTemporaire +
+                                         "=0 dans la section [" + kPhotoServerSection +
+                                         "] envoie les photos directement sous leur nom");
+    ++transfers.PhotosNotSent;
+  } catch (const EFtpError& error) {
     // A photo the server refuses is sent again by the next run, which still misses it.
+    if (IsRefusalOfOneFile(error)) return;
+    transfers.MarkPhotoServerUnavailable(error.what());
+    ++transfers.PhotosNotSent;
   }
 }
 

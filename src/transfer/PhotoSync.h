@@ -9,9 +9,17 @@
 // the photo session (IdFTP1). Only names are compared; nothing is
 // ever deleted or listed again, so a photo named twice is sent twice.
 //
-// Failures of the photo session are swallowed, except a listing the server
-// refuses for another reason than an empty folder: that error ends the run.
-// Activity log errors are not caught either.
+// Photos are stored under a temporary name and renamed once complete (see
+// SafeStore.h; EnvoiNomTemporaire=0 in the section Clicheo sends them under
+// their own name): a cut photo under its own name would be listed, and so
+// never sent again.
+//
+// Failures of the photo session never end the run. A refusal of one photo
+// is ignored (the next run sends it again); any other failure of the
+// connection, the login, the listing or an upload marks the photo server
+// unavailable for the rest of the run (TTransfers::MarkPhotoServerUnavailable):
+// photos are then still checked locally and logged, but none is sent and
+// the server is not contacted again. Activity log errors are not caught.
 #pragma once
 
 #include <string>
@@ -31,13 +39,13 @@ void SyncPhotos(TTransfers& transfers, const std::string& photoFileName);
 
 // True when the switch is off or the name is in the server's listing (read,
 // and logged as "Lecture du répertoire FTP Clicheo", on first use). False
-// when the photo session cannot be opened; the listing is then read by a
-// later call. Raises when the server refuses the listing (450 and 550 mean
-// an empty folder and are no error).
+// when the photo server is, or now becomes, unavailable (450 and 550 to the
+// listing mean an empty folder and are no failure).
 bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName);
 
 // Stores the local file on the photo server under its own name, opening the
-// photo session first if needed. Swallows every error.
+// photo session first if needed. Swallows every FTP error; counts the photo
+// in PhotosNotSent when the server is unavailable.
 void UploadPhoto(TTransfers& transfers, const std::string& localPath);
 
 }  // namespace transfer

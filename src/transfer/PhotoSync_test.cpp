@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <sstream>
@@ -115,7 +116,7 @@ TEST_F(PhotoSyncTest, ListingIsReadOnceAndMatchesWholeNamesIgnoringCase) {
   transfer::SyncPhotos(*transfers, "123.jpg");
   transfer::SyncPhotos(*transfers, "456.jpg");
   transfer::SyncPhotos(*transfers, "456.jpg");  // named twice: sent twice
-  EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"456.jpg", "456m.jpg", "456.jpg", "456m.jpg"}));
+  EXPECT_EQ(server.Arguments("RNTO"), (std::vector<std::string>{"456.jpg", "456m.jpg", "456.jpg", "456m.jpg"}));
   EXPECT_EQ(run.Counters.PhotosUpdatedCount, 4);
   EXPECT_EQ(server.Count("NLST"), 1);
   EXPECT_EQ(Logged().front(), "Lecture du répertoire FTP Clicheo");
@@ -145,18 +146,65 @@ TEST_F(PhotoSyncTest, JpgInThePhotoFolderPathChangesForTheThumbnailToo) {
   EXPECT_EQ(run.Counters.PhotosUpdatedCount, 2);
 }
 
-TEST_F(PhotoSyncTest, RefusedLoginCountsEveryLocalPhotoAsAnUpdateAndTheRunGoesOn) {
-  TFtpServer server = PhotoServer({ftpfault::RefuseLogin});
+// However the photo server fails, the first failure is the last contact:
+// one login at most, every later photo checked locally and logged but not
+// sent, and the run told its photos are incomplete.
+TEST_F(PhotoSyncTest, APhotoServerThatFailsIsMarkedUnavailableAndNeverContactedAgain) {
+  transfer::SetFtpTimeLimits({1s, 1s, 1s, 1s});  // each case ends within 5 s
+  struct Case {
+    const char* Fault;
+    bool Listed;  // the listing was asked for
+  };
+  for (const auto& c : {Case{ftpfault::RefuseLogin, false}, Case{ftpfault::RefuseConnect, false},
+                        Case{ftpfault::Silent, false}, Case{ftpfault::SilentAfterLogin, false},
+                        Case{ftpfault::Nlst421, true}, Case{ftpfault::NoConnect, true},
+                        Case{ftpfault::HugeListing, true}, Case{ftpfault::StallReply, true}}) {
+    SCOPED_TRACE(c.Fault);
+    TFtpServer server = PhotoServer({c.Fault});
+    PhotoFields(server);
+    BeginRun(photos.Path());
+    LocalPhotos({"1.jpg", "1m.jpg", "2.jpg"});
+    const auto start = std::chrono::steady_clock::now();
+    transfer::SyncPhotos(*transfers, "1.jpg");
+    transfer::SyncPhotos(*transfers, "2.jpg");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+
+    EXPECT_TRUE(transfers->PhotoServerUnavailable());
+    EXPECT_TRUE(run.PhotosIncomplete());
+    EXPECT_LE(server.Count("USER"), 1);
+    EXPECT_LE(server.Count("STOR"), 1);  // stall_reply: the one upload whose reply never came
+    for (const auto& name : testsupport::ListFolder(server.Root())) EXPECT_TRUE(name.ends_with(".part")) << name;
+    EXPECT_EQ(transfers->PhotosNotSent, 3);
+
+    auto log = Logged();
+    if (c.Listed) {
+      ASSERT_FALSE(log.empty());
+      EXPECT_EQ(log.front(), "Lecture du répertoire FTP Clicheo");
+      log.erase(log.begin());
+    }
+    // One line at the failure: before the first Update line, or after it
+    // when that photo's upload was the one that failed.
+    const auto marked = std::find_if(log.begin(), log.end(),
+                                     [](const std::string& line) { return line.starts_with("Serveur photos indisponible : "); });
+    ASSERT_NE(marked, log.end());
+    EXPECT_EQ(marked - log.begin(), std::string_view(c.Fault) == ftpfault::StallReply ? 1 : 0);
+    EXPECT_TRUE(marked->ends_with(" ; plus aucune photo n'est envoyée dans cette exécution")) << *marked;
+    log.erase(marked);
+    EXPECT_EQ(log, (std::vector<std::string>{"Update 1 : 1.jpg", "Update 2 : 1m.jpg", "Update 3 : 2.jpg",
+                                             "Pb Existence : 2m.jpg"}));
+  }
+}
+
+TEST_F(PhotoSyncTest, APhotoTheServerRefusesIsSkippedAndTheOthersAreSent) {
+  TFtpServer server = PhotoServer();
+  testsupport::MakeDirs(server.Root() + "/1.jpg.part");  // STOR of it is refused with 550
   PhotoFields(server);
-  LocalPhotos({"1.jpg", "1m.jpg", "2.jpg"});
+  LocalPhotos({"1.jpg", "1m.jpg"});
   transfer::SyncPhotos(*transfers, "1.jpg");
-  transfer::SyncPhotos(*transfers, "2.jpg");
-  EXPECT_EQ(Logged(), (std::vector<std::string>{"Update 1 : 1.jpg", "Update 2 : 1m.jpg", "Update 3 : 2.jpg",
-                                                "Pb Existence : 2m.jpg"}));
-  EXPECT_FALSE(transfers->PhotoServerListing.has_value());
-  // Every check and every upload tries to connect again.
-  EXPECT_EQ(server.Count("USER"), 7);
-  EXPECT_EQ(server.Count("STOR"), 0);
+  EXPECT_FALSE(transfers->PhotoServerUnavailable());
+  EXPECT_FALSE(run.PhotosIncomplete());
+  EXPECT_EQ(testsupport::ReadFile(server.Root() + "/1m.jpg"), "jpeg:1m.jpg");
+  EXPECT_FALSE(testsupport::PathExists(server.Root() + "/1.jpg"));
 }
 
 TEST_F(PhotoSyncTest, EmptyFolderAnsweredWithAnErrorIsAnEmptyListing) {
@@ -169,17 +217,9 @@ TEST_F(PhotoSyncTest, EmptyFolderAnsweredWithAnErrorIsAnEmptyListing) {
     transfer::SyncPhotos(*transfers, "9.jpg");
     EXPECT_EQ(transfers->PhotoServerListing, std::unordered_set<std::string>{});
     EXPECT_EQ(run.Counters.PhotosUpdatedCount, 2);
-    EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"9.jpg", "9m.jpg"}));
+    EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"9.jpg.part", "9m.jpg.part"}));
+    EXPECT_EQ(testsupport::ListFolder(server.Root()), (std::vector<std::string>{"9.jpg", "9m.jpg"}));
   }
-}
-
-TEST_F(PhotoSyncTest, ListingThatFailsOtherwiseEndsTheRun) {
-  transfer::SetFtpTimeLimits({1s, 1s, 1s, 1s});
-  TFtpServer server = PhotoServer({ftpfault::NoConnect});
-  PhotoFields(server);
-  EXPECT_THROW(transfer::IsPhotoOnServer(*transfers, "1.jpg"), std::exception);
-  EXPECT_EQ(transfers->PhotoServerListing, std::unordered_set<std::string>{});
-  EXPECT_EQ(Logged(), std::vector<std::string>{"Lecture du répertoire FTP Clicheo"});
 }
 
 TEST_F(PhotoSyncTest, NamesOutsideThePhotoFolderOrWithLineBreaksAreNeitherReadNorSent) {

@@ -1,5 +1,7 @@
 #include "transfer/Transfers.h"
 
+#include "shell/ActivityLog.h"
+
 namespace transfer {
 
 TTransfers::TTransfers(shell::TRunControl& run) : Run(run) {}
@@ -10,6 +12,18 @@ void TTransfers::LoadTestFTPClicheo() {
 
 bool TTransfers::PortalSendsUnderTemporaryName() const {
   return shell::SwitchIsOn(Run.OptionSetting(kEnvoiNomTemporaire, kEnvoiNomTemporaireDefault));
+}
+
+bool TTransfers::PhotosSentUnderTemporaryName() const {
+  return shell::SwitchIsOn(Run.Settings().ReadString(kPhotoServerSection, kEnvoiNomTemporaire, kEnvoiNomTemporaireDefault));
+}
+
+void TTransfers::MarkPhotoServerUnavailable(const std::string& reason) {
+  if (photoServerUnavailable_) return;
+  photoServerUnavailable_ = true;
+  photoServerProblem_ = reason;
+  Run.MarkPhotosIncomplete();
+  shell::LogLine(Run, "Serveur photos indisponible : " + reason + " ; plus aucune photo n'est envoyée dans cette exécution");
 }
 
 TFtpSession& TTransfers::PhotoSession() {

@@ -6,6 +6,12 @@
 // portal session (IdFTP2: status, transfer start and progress). Once opened
 // they stay open until the object goes, at the end of the run. The listing
 // is read once, on the first photo look-up with the check switched on.
+//
+// The photo server must never hold the portal feed back: the first failure
+// of the photo session that is not a plain refusal of one file marks it
+// unavailable for the rest of the run (no further connection attempt; run
+// control is told that photos are incomplete), and the feed upload then
+// logs one line saying how many photos were not sent and why.
 #pragma once
 
 #include <memory>
@@ -21,6 +27,7 @@ namespace transfer {
 // Settings of the connection sections read by the transfer layer, with their defaults.
 inline constexpr const char* kEnvoiNomTemporaire = "EnvoiNomTemporaire";
 inline constexpr const char* kEnvoiNomTemporaireDefault = "1";
+inline constexpr const char* kPhotoServerSection = "Clicheo";
 
 class TTransfers {
 public:
@@ -38,6 +45,16 @@ public:
   // The photo server's names, folded with platform::FoldCase; none until read.
   std::optional<std::unordered_set<std::string>> PhotoServerListing;
 
+  // Whether the photo server was marked unavailable in this run, and why.
+  bool PhotoServerUnavailable() const { return photoServerUnavailable_; }
+  const std::string& PhotoServerProblem() const { return photoServerProblem_; }
+  // Marks it (the first reason is kept) and logs a line saying so.
+  void MarkPhotoServerUnavailable(const std::string& reason);
+  // Photos that would have been sent but were not, the server being unavailable.
+  int PhotosNotSent = 0;
+  // EnvoiNomTemporaire of the section Clicheo.
+  bool PhotosSentUnderTemporaryName() const;
+
   // EnvoiNomTemporaire of the run option's section: upload under a temporary name, then rename.
   bool PortalSendsUnderTemporaryName() const;
 
@@ -45,6 +62,8 @@ public:
   TFtpSession& PortalSession();
 
 private:
+  bool photoServerUnavailable_ = false;
+  std::string photoServerProblem_;
   std::unique_ptr<TFtpSession> photoSession_;
   std::unique_ptr<TFtpSession> portalSession_;
 };

@@ -59,10 +59,8 @@ std::string TextContent(const xmlNode* node) {
   if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && only != nullptr &&
       only->next == nullptr && only->type == XML_TEXT_NODE)
     return libxml::ToString(only->content);
-  xmlChar* content = xmlNodeGetContent(node);
-  std::string text = libxml::ToString(content);
-  xmlFree(content);
-  return text;
+  const libxml::TXmlText<xmlChar> content(xmlNodeGetContent(node));
+  return libxml::ToString(content.get());
 }
 
 bool IsNCName(const std::string& name) {

@@ -129,13 +129,6 @@ std::string DeclaredEncoding(std::string_view text) {
   return std::string(declaration.substr(at, end - at));
 }
 
-int AppendToString(void* context, const char* buffer, int length) {
-  static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
-  return length;
-}
-
-int CloseNothing(void*) { return 0; }
-
 std::string Serialise(xmlDoc* doc, xmlNode* node, const char* encoding, int options) {
   EnsureLibXml();
   std::string out;
@@ -160,6 +153,13 @@ bool UsesNamespaces(const xmlNode* node) {
 }
 
 }  // namespace
+
+int AppendToString(void* context, const char* buffer, int length) {
+  static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
+  return length;
+}
+
+int CloseNothing(void*) { return 0; }
 
 std::string ToString(const xmlChar* text) {
   return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();

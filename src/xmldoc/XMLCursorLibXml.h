@@ -19,6 +19,18 @@ struct TDocFree {
 };
 using TDocPtr = std::unique_ptr<xmlDoc, TDocFree>;
 
+// Text libxml2 hands over with the duty to free it.
+struct TXmlFree {
+  void operator()(void* text) const { xmlFree(text); }
+};
+template <typename Char>
+using TXmlText = std::unique_ptr<Char, TXmlFree>;
+
+// Output callbacks for libxml2's writers that collect the bytes in the
+// std::string given as their context.
+int AppendToString(void* context, const char* buffer, int length);
+int CloseNothing(void* context);
+
 // Initialises libxml2 once and routes its messages of this thread to
 // TErrorCapture instead of standard error.
 void EnsureLibXml();

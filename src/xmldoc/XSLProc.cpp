@@ -41,10 +41,9 @@ std::string LocalPath(const std::string& uri) {
   if (path.rfind("file://", 0) == 0) {
     path.erase(0, 7);
     if (path.rfind("localhost/", 0) == 0) path.erase(0, 9);
-    char* unescaped = xmlURIUnescapeString(path.c_str(), 0, nullptr);
-    if (unescaped == nullptr) return {};
-    path = unescaped;
-    xmlFree(unescaped);
+    const libxml::TXmlText<char> unescaped(xmlURIUnescapeString(path.c_str(), 0, nullptr));
+    if (!unescaped) return {};
+    path = unescaped.get();
   } else if (path.find("://") != std::string::npos) {
     return {};
   }
@@ -100,13 +99,6 @@ std::unique_ptr<detail::TStylesheet> Compile(TDocPtr doc) {
 struct TTransformFree {
   void operator()(xsltTransformContext* context) const { xsltFreeTransformContext(context); }
 };
-
-int AppendToString(void* context, const char* buffer, int length) {
-  static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
-  return length;
-}
-
-int CloseNothing(void*) { return 0; }
 
 const std::string kMeta = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-16\">";
 
@@ -193,7 +185,7 @@ std::string TXSLProc::Process(const IXMLCursor& Cursor) {
       throw EXMLCursorError(capture.FirstMessage("The transformation failed"));
 
     std::string text;
-    xmlOutputBufferPtr output = xmlOutputBufferCreateIO(AppendToString, CloseNothing, &text, nullptr);
+    xmlOutputBufferPtr output = xmlOutputBufferCreateIO(libxml::AppendToString, libxml::CloseNothing, &text, nullptr);
     if (output == nullptr) throw std::bad_alloc();
     const int written = xsltSaveResultTo(output, result.get(), style);
     if (xmlOutputBufferClose(output) < 0 || written < 0)

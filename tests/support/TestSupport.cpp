@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -111,6 +113,12 @@ TProcessResult RunPython(const std::string& script, const std::vector<std::strin
   return RunProcess("/usr/bin/python3", args, {{"PYTHONIOENCODING", "utf-8"}});
 }
 
+std::string PythonOutput(const std::string& script, const std::vector<std::string>& arguments) {
+  const auto r = RunPython(script, arguments);
+  EXPECT_EQ(r.ExitStatus, 0) << r.Err;
+  return r.Out;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
@@ -126,8 +134,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-void WriteSettingsFile(const std::string& path, const std::string& bytes) {
-  WriteFile(path, bytes);
+void WriteSettingsFile(const std::string& path, const std::string& text) {
+  WriteFile(path, text);
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 

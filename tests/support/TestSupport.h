@@ -40,12 +40,14 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
 // Runs a Python script (the independent reader of archives and feeds) with
 // /usr/bin/python3 and UTF-8 output.
 TProcessResult RunPython(const std::string& script, const std::vector<std::string>& arguments);
+// RunPython's output, failing the test when the script fails.
+std::string PythonOutput(const std::string& script, const std::vector<std::string>& arguments);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
-// WriteFile for a settings file: mode 0640, as installed (a run warns about
-// settings every user can read).
-void WriteSettingsFile(const std::string& path, const std::string& bytes);
+// A settings file as it is installed: readable by its owner and group only
+// (a file every user can read is warned about at each run).
+void WriteSettingsFile(const std::string& path, const std::string& text);
 bool PathExists(const std::string& path);
 void MakeDirs(const std::string& path);
 // Copies a file and its permission bits.
