@@ -7,9 +7,11 @@ packages=(
   cmake ninja-build g++ pkg-config
   libxml2-dev libxslt1-dev libxml2-utils
   libzip-dev libcurl4-openssl-dev
+  nlohmann-json3-dev
   qt6-base-dev
   libgtest-dev
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib python3-aiosmtpd
+  chromium
   zip unzip
   xvfb xauth
   fonts-dejavu-core fonts-dejavu-extra

@@ -121,7 +121,7 @@ TEST(ParuVenduRun, BuildsSavesAndSendsTheFeed) {
 
   // The two saved files: the feed under the day's name, its copy under the minute's;
   // beside them the data export, the portal's run lock and the count of the feed sent.
-  auto files = testsupport::ListFolder(r.Inst.WorkDir());
+  auto files = r.Inst.WorkFiles();
   ASSERT_EQ(files.size(), 5u);
   EXPECT_EQ(files[1], "AnnonciaPARUVENDU.lock");
   EXPECT_EQ(files[2], "DernierEnvoiPARUVENDU.txt");
@@ -205,7 +205,7 @@ TEST(ParuVenduRun, AMissingDataExportEndsTheRunWithTheCursorsError) {
   EXPECT_EQ(res.Err.rfind("TXMLCursor.Load FileName[" + path + "] does not exists\n", 0), 0u) << res.Err;
   // The work folder is made, nothing but the run lock is written into it, nothing is sent.
   EXPECT_TRUE(testsupport::PathExists(r.Inst.WorkDir()));
-  EXPECT_EQ(testsupport::ListFolder(r.Inst.WorkDir()), std::vector<std::string>{"AnnonciaPARUVENDU.lock"});
+  EXPECT_EQ(r.Inst.WorkFiles(), std::vector<std::string>{"AnnonciaPARUVENDU.lock"});
   EXPECT_EQ(r.Portal.Count("USER"), 0);
   EXPECT_EQ(res.Out.find("Début Transfert"), std::string::npos);
 }

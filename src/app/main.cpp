@@ -3,12 +3,14 @@
 // --help and --version are answered before anything touches the log or the
 // settings.
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/ConsoleWindow.h"
 #include "feeds/Portals.h"
 #include "platform/Paths.h"
+#include "report/AfterRun.h"
 #include "shell/UnitAnnoncia.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +22,9 @@ int main(int argc, char** argv) {
                                     std::cout, std::cerr, status)) {
     return status;
   }
+  // Before the run and its log, as for the usage line.
+  if (arguments.size() == 1 && arguments[0] == "--etat") return report::PrintStatusSummary(portals, std::cout);
+  report::RegisterAfterRunSteps(portals);
   app::TConsoleWindow window;
   shell::TRunControl run(window, std::move(portals), platform::ExecutablePath());
   run.FormCreate(arguments);

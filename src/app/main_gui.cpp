@@ -24,6 +24,7 @@
 #include "feeds/Portals.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
+#include "report/AfterRun.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(shell::kApplicationTitle);
   app::SetUpApplicationLook();
 
+  report::RegisterAfterRunSteps(portals);
   app::TForm1 form(std::move(portals), platform::ExecutablePath(), arguments);
   form.show();
 

@@ -250,13 +250,14 @@ void BuildAutoScout24Feed(TFeedRun& feed) {
     AppendAutoScout24Line(csv, idClient, *vehicle, n >= 1);
   }
   xmldoc::WriteAnsiStringToFile(csv, stagingFolder + "\\" + idClient + ".csv");
+  NoteFeedFile(run, stagingFolder + "\\" + idClient + ".csv");
 
   document->Save(WorkFile(platform::FormatDateTime("yyyymmddhhnn", platform::Now()) + ".xml"));
 
   const std::string archive = WorkFile(idClient + ".zip");
   shell::LogLine(run, "Zip File : " + archive);
   PackArchive(run, archive, stagingFolder + "\\*.*");
-  run.Window.AddMemoLine("Fichier " + archive + " créé");
+  run.AddMemoLine("Fichier " + archive + " créé");
   shell::LogLine(run, "Début Transfert : " + archive);
   shell::RestartLog(run);
   LogPhotosUpdated(run);

@@ -13,6 +13,7 @@
 #include "shell/RunFolders.h"
 #include "transfer/FeedUpload.h"
 #include "transfer/PhotoSync.h"
+#include "xmldoc/XMLUtils.h"
 #include "xmldoc/Zip.h"
 
 namespace feeds {
@@ -136,6 +137,11 @@ void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& doc
   shell::LogLine(run, "Après Aliases");
 }
 
+void NoteFeedFile(shell::TRunControl& run, const std::string& feedPath) {
+  run.Files.FeedFile = platform::ExtractFileName(feedPath);
+  run.Files.FeedSize = xmldoc::FileSizeOf(feedPath);
+}
+
 void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern) {
   // Packed under a temporary name, so that a failed or killed run leaves
   // yesterday's complete archive; the packer adds to an archive it finds,
@@ -156,6 +162,8 @@ void PackArchive(shell::TRunControl& run, const std::string& archivePath, const 
     (void)platform::DeleteFile(packing);  // the rename error is the one to report
     platform::RaiseInOutError(error, archivePath);
   }
+  run.Files.ArchiveFile = platform::ExtractFileName(archivePath);
+  run.Files.ArchiveSize = xmldoc::FileSizeOf(archivePath);
 }
 
 void LogPhotosUpdated(shell::TRunControl& run) {
@@ -167,8 +175,9 @@ void LogPhotosUpdated(shell::TRunControl& run) {
 
 void PackFeedFile(shell::TRunControl& run, const std::string& archivePath, const std::string& feedPath) {
   if (run.Counters.PhotosUpdatedCount == 0) shell::RestartLog(run);
+  NoteFeedFile(run, feedPath);
   PackArchive(run, archivePath, feedPath);
-  run.Window.AddMemoLine("Fichier " + archivePath + " créé");
+  run.AddMemoLine("Fichier " + archivePath + " créé");
   shell::RestartLog(run);
   LogPhotosUpdated(run);
 }

@@ -60,8 +60,11 @@ void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, co
 // when present), with their log lines.
 void RemoveLookupSections(shell::TRunControl& run, const xmldoc::IXMLCursor& document);
 
+// Notes the feed file in the run's files (name and size), for the history.
+void NoteFeedFile(shell::TRunControl& run, const std::string& feedPath);
+
 // Packs the files matching pattern into a new archive at archivePath (an
-// existing file of that name is deleted first).
+// existing file of that name is deleted first), noted in the run's files.
 void PackArchive(shell::TRunControl& run, const std::string& archivePath, const std::string& pattern);
 
 // "Nb Images Mises à jour : " + PhotosUpdatedCount + " photos --- ", when

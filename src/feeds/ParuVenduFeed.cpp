@@ -69,6 +69,7 @@ void BuildParuVenduFeed(TFeedRun& feed) {
   document->Save(WorkFile(platform::FormatDateTime("yyyymmddhhnn", now) + ".xml"));
   const std::string feedPath = WorkFile("RovelleDatasVO-" + platform::FormatDateTime("yyyymmdd", now) + ".xml");
   document->Save(feedPath);
+  NoteFeedFile(run, feedPath);
 
   // A file of the stock system's, not the activity log; one it cannot
   // delete stays as it is, it holds no feed.

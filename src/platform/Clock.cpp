@@ -24,4 +24,11 @@ std::string FormatDateTime(std::string_view pattern, const TDateTime& t) {
   return out;
 }
 
+std::string FormatIso8601(const TDateTime& t) {
+  const int offset = t.UtcOffsetMinutes < 0 ? -t.UtcOffsetMinutes : t.UtcOffsetMinutes;
+  char zone[16];
+  std::snprintf(zone, sizeof zone, "%c%02d:%02d", t.UtcOffsetMinutes < 0 ? '-' : '+', offset / 60 % 100, offset % 60);
+  return FormatDateTime("yyyy-mm-ddThh:nn:ss", t) + zone;
+}
+
 }  // namespace platform

@@ -8,6 +8,7 @@ namespace platform {
 
 struct TDateTime {
   int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+  int UtcOffsetMinutes = 0;  // local time minus UTC at that moment
 };
 
 TDateTime Now();
@@ -16,6 +17,9 @@ TDateTime Now();
 // other character stands for itself. "dd/mm/yyyy hh:nn:ss" is the French
 // short date and long time the activity log writes.
 std::string FormatDateTime(std::string_view pattern, const TDateTime& t);
+
+// "2026-06-19T14:05:09+02:00": the moment with its offset from UTC.
+std::string FormatIso8601(const TDateTime& t);
 
 inline constexpr std::string_view kLogDateTimeFormat = "dd/mm/yyyy hh:nn:ss";
 

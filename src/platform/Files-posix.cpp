@@ -254,6 +254,15 @@ void AppendFileBytes(const std::string& path, const std::string& bytes) {
   if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
+void AppendFileBytesCreating(const std::string& path, const std::string& bytes) {
+  const std::string native = NativePath(path);
+  TFd fd(open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  NoteEntryCreated(native);
+  WriteAll(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
+}
+
 std::string TempFolder() {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = (tmp && *tmp) ? tmp : "/tmp";

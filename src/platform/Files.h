@@ -58,6 +58,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Appends to an existing file (a missing file is an error, code 2); raises EInOutError.
 void AppendFileBytes(const std::string& path, const std::string& bytes);
 
+// Appends with one write at the end of the file, which is made when missing:
+// writers that share a file this way never interleave within a call's bytes.
+// Raises EInOutError.
+void AppendFileBytesCreating(const std::string& path, const std::string& bytes);
+
 // The system's temporary folder, with a trailing separator.
 std::string TempFolder();
 // Creates a new empty file with a unique name beginning with prefix in

@@ -41,7 +41,7 @@ std::string LogFilePath(const std::string& currentOption) {
 void RestartLog(TRunControl& run) {
   const std::string path = LogFilePath(run.CurrentOption());
   WriteLog(path, [&] { platform::WriteFileBytes(path, ""); });
-  run.Window.AddMemoLine("-> ");
+  run.AddMemoLine("-> ");
 }
 
 void LogLine(TRunControl& run, const std::string& message) {
@@ -53,7 +53,7 @@ void LogLine(TRunControl& run, const std::string& message) {
   const std::string line =
       platform::FormatDateTime(platform::kLogDateTimeFormat, platform::Now()) + " - " + message;
   WriteLog(path, [&] { platform::AppendFileBytes(path, line + "\r\n"); });
-  run.Window.AddMemoLine("-> " + line);
+  run.AddMemoLine("-> " + line);
 }
 
 }  // namespace shell

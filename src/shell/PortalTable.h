@@ -6,7 +6,8 @@
 // the builder. The program fills the table once at start-up, in the order
 // the options are compared and listed; the run options, the defaults, the
 // window's list and the builder look-up all come from it, so a portal is
-// added by writing its builder and registering one descriptor.
+// added by writing its builder and registering one descriptor. The table
+// also holds the steps the program runs after every run.
 #pragma once
 
 #include <functional>
@@ -16,11 +17,16 @@
 namespace shell {
 
 class TRunControl;
+struct TRunRecord;
 
 // Builds and sends one portal's feed. Run control calls it once the option is
 // accepted, the settings are open, the counters are reset and the log has
 // been restarted; the run is finished when it returns.
 using TFeedBuilder = std::function<void(TRunControl&)>;
+
+// What the program does after every run (the history line, the status page,
+// the alert). It may raise: run control logs the error and goes on.
+using TAfterRunStep = std::function<void(TRunControl&, const TRunRecord&)>;
 
 struct TPortal {
   std::string Option;       // "PARUVENDU": upper case, letters a to z and digits
@@ -40,8 +46,13 @@ public:
   // Every portal, in the order of registration.
   const std::vector<TPortal>& All() const { return portals_; }
 
+  // Steps run after every run, in the order of registration.
+  void AddAfterRunStep(TAfterRunStep step) { afterRunSteps_.push_back(std::move(step)); }
+  const std::vector<TAfterRunStep>& AfterRunSteps() const { return afterRunSteps_; }
+
 private:
   std::vector<TPortal> portals_;
+  std::vector<TAfterRunStep> afterRunSteps_;
 };
 
 }  // namespace shell

@@ -35,7 +35,44 @@ void TRunControl::RunAndCatch(const std::string& option) {
   try {
     RunExport(option);
   } catch (const std::exception& error) {
-    HandleException(error);
+    RecordError(error);
+    // The history and the alert must not wait for someone to close the box.
+    FinishRun();
+    Window.ShowError(error.what());
+    return;
+  }
+  FinishRun();
+}
+
+void TRunControl::FinishRun() {
+  if (!portal_) return;
+  TRunRecord& r = record_;
+  r.End = platform::Now();
+  r.DurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime_).count();
+  r.Option = currentOption_;
+  r.Outcome = outcome_;
+  r.ExitStatus = ExitStatus();
+  r.OutcomeText = outcomeText_;
+  r.ErrorMessage = outcome_ == TRunOutcome::Error ? outcomeText_ : "";
+  r.LastLines = memoTail_.Lines();
+  // The echo of a log restart says nothing.
+  r.LastLine.clear();
+  for (auto it = r.LastLines.rbegin(); it != r.LastLines.rend() && r.LastLine.empty(); ++it) {
+    if (*it != "-> ") r.LastLine = *it;
+  }
+  r.Counters = Counters;
+  r.Files = Files;
+  for (const TAfterRunStep& step : portals_.AfterRunSteps()) {
+    try {
+      step(*this, r);
+    } catch (const std::exception& error) {
+      // The log itself may be what failed.
+      try {
+        LogLine(*this, error.what());
+      } catch (const std::exception&) {
+        Window.AddMemoLine(error.what());
+      }
+    }
   }
   runLock_.reset();  // the run is over, whatever its outcome
 }
@@ -51,8 +88,13 @@ void TRunControl::Timer1Timer() {
   Window.ProcessMessages();
 }
 
-void TRunControl::IdFTP1Status(const std::string& text) { Window.AddMemoLine(text); }
-void TRunControl::IdFTP2Status(const std::string& text) { Window.AddMemoLine(text); }
+void TRunControl::IdFTP1Status(const std::string& text) { AddMemoLine(text); }
+void TRunControl::IdFTP2Status(const std::string& text) { AddMemoLine(text); }
+
+void TRunControl::AddMemoLine(const std::string& line) {
+  Window.AddMemoLine(line);
+  memoTail_.Add(line);
+}
 
 void TRunControl::IdFTP2WorkBegin(std::int64_t expectedBytes) {
   totalBytes_ = static_cast<std::int32_t>(expectedBytes);
@@ -85,6 +127,7 @@ void TRunControl::BeginRun(const TRunSetup& setup) {
   portal_ = portals_.Find(setup.Option);
   currentOption_ = setup.Option;
   Counters = {};
+  Files = {};
   photosIncomplete_ = false;
   outcome_ = TRunOutcome::NoRun;
   outcomeText_.clear();
@@ -96,6 +139,10 @@ void TRunControl::RunExport(const std::string& option) {
   portal_ = nullptr;
   outcome_ = TRunOutcome::NoRun;
   outcomeText_.clear();
+  record_ = {};
+  record_.Start = platform::Now();
+  startTime_ = std::chrono::steady_clock::now();
+  memoTail_.Reset();
 
   const std::string iniPath = platform::ExtractFilePath(ExecutablePath) + "Annoncia.ini";
   if (!platform::FileExists(iniPath)) LogLine(*this, "Fichier INI non trouvé : " + iniPath);
@@ -119,6 +166,7 @@ void TRunControl::RunExport(const std::string& option) {
                    "utilisateurs ; le protéger avec chmod 640 " + iniPath + ". Le passage continue.");
   }
   Counters = {};
+  Files = {};
   photosIncomplete_ = false;
   portal->Build(*this);
   runFinished_ = true;
@@ -152,9 +200,13 @@ bool TRunControl::LockPortal() {
 }
 
 void TRunControl::HandleException(const std::exception& error) {
+  RecordError(error);
+  Window.ShowError(error.what());
+}
+
+void TRunControl::RecordError(const std::exception& error) {
   outcome_ = TRunOutcome::Error;
   outcomeText_ = error.what();
-  Window.ShowError(error.what());
 }
 
 void TRunControl::RecordUpload(bool sent, const std::string& text) {

@@ -17,14 +17,18 @@
 // window sees only the window interface.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/FileLock.h"
 #include "shell/MainWindow.h"
+#include "shell/MemoTail.h"
 #include "shell/PortalTable.h"
 #include "shell/RunOutcome.h"
 #include "shell/Settings.h"
@@ -37,7 +41,34 @@ inline constexpr const char* kUsageLine = "Syntax : Annoncia \"option\"";
 struct TRunCounters {
   std::int32_t VehicleCount = 0;
   std::int32_t PhotoLinkCount = 0;
-  std::int32_t PhotosUpdatedCount = 0;
+  std::int32_t PhotosUpdatedCount = 0;  // photo uploads tried ("Update n" lines)
+  std::int32_t PhotosMissingCount = 0;  // photos and thumbnails found in no folder ("Pb Existence")
+  std::int32_t PhotosNotSentCount = 0;  // photos that were to be sent and were not
+};
+
+// The files of the run: the feed the builder wrote and the archive it
+// packed; a size of -1 for a file the run did not make.
+struct TRunFiles {
+  std::string FeedFile = "";  // name, without folder
+  std::int64_t FeedSize = -1;
+  std::string ArchiveFile = "";
+  std::int64_t ArchiveSize = -1;
+};
+
+// A finished run, as the after-run steps see it.
+struct TRunRecord {
+  std::string Option = "";
+  platform::TDateTime Start{};
+  platform::TDateTime End{};
+  double DurationSeconds = 0;
+  TRunOutcome Outcome = TRunOutcome::NoRun;
+  int ExitStatus = esNoRun;
+  std::string OutcomeText = "";   // the upload's outcome text, or the error's message
+  std::string ErrorMessage = "";  // the message of the error that ended the run
+  std::string LastLine = "";      // the last memo line of the run
+  std::vector<std::string> LastLines = {};  // its last memo lines (kRecordedLines at most)
+  TRunCounters Counters{};
+  TRunFiles Files{};
 };
 
 class TRunControl {
@@ -46,6 +77,10 @@ public:
 
   IMainWindow& Window;
   const std::string ExecutablePath;
+
+  // Adds a line to the memo and to the run's record: the run's memo lines
+  // go through here (the log's echo, the FTP status texts).
+  void AddMemoLine(const std::string& line);
 
   // Event handlers.
   void FormCreate(const std::vector<std::string>& arguments);
@@ -84,6 +119,13 @@ public:
   void BeginRun(const TRunSetup& setup);
 
   TRunCounters Counters;
+  TRunFiles Files;
+
+  // The last finished run; FormCreate and Button1Click fill it and then call
+  // the portal table's after-run steps once for every run whose option was
+  // accepted, whatever its outcome (before the error box, which waits for a
+  // click). A failing step is logged and changes nothing else.
+  const TRunRecord& Record() const { return record_; }
 
   // The outcome of the feed upload: its text opens the builder's last line.
   // A sent upload counts as PhotosIncomplete once the photo server was
@@ -111,6 +153,8 @@ private:
   void RunAndCatch(const std::string& option);
   // Takes the portal's run lock, or records the refusal and answers false.
   bool LockPortal();
+  void RecordError(const std::exception& error);
+  void FinishRun();
 
   TPortalTable portals_;
   std::string currentOption_;
@@ -125,7 +169,10 @@ private:
   std::int32_t closeTicks_ = 0;
   std::int32_t totalBytes_ = 0;
   std::int32_t lastPercent_ = 0;
-  std::unique_ptr<platform::TFileLock> runLock_;  // the portal's run lock, held for the run
+  std::optional<platform::TFileLock> runLock_;  // the portal's run lock, held for the run
+  TRunRecord record_;
+  TMemoTail memoTail_;
+  std::chrono::steady_clock::time_point startTime_{};
 };
 
 // Appends one line per version key found in the file's version block.

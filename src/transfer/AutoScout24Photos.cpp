@@ -66,12 +66,14 @@ void StageAutoScout24Photo(TTransfers& transfers, const std::string& stagingFold
   if (sourceExists) {
     if (!IsPhotoOnServer(transfers, fileName)) ReportUpdate(run, fileName, source);
   } else {
+    ++run.Counters.PhotosMissingCount;
     shell::LogLine(run, "Pb Existence : " + fileName);
   }
 
   const std::string thumbnailName = PhotoFileName(platform::ReplaceAllText(photoName, ".jpg", "m.jpg"));
   const std::string thumbnail = run.PathImages() + "\\" + thumbnailName;
   if (!LocalFileExists(thumbnailName, thumbnail)) {
+    ++run.Counters.PhotosMissingCount;
     shell::LogLine(run, "Pb Existence : " + thumbnailName);
     return;
   }

@@ -25,4 +25,12 @@ TProcessResult TInstallation::Run(const std::vector<std::string>& arguments, std
   return RunProcess(program_, arguments, env, timeoutSeconds);
 }
 
+std::vector<std::string> TInstallation::WorkFiles() const {
+  std::vector<std::string> names;
+  for (std::string& name : ListFolder(WorkDir())) {
+    if (name != "historique.jsonl" && name != "historique.lock" && name != "etat.html") names.push_back(std::move(name));
+  }
+  return names;
+}
+
 }  // namespace testsupport

@@ -24,6 +24,10 @@ public:
   std::string WorkDir() const { return TempDir() + "/Annoncia"; }
   std::string Root() const { return root_.Path(); }
 
+  // Names in the work folder, but the run history's own files
+  // (historique.jsonl, historique.lock, etat.html), sorted.
+  std::vector<std::string> WorkFiles() const;
+
   void WriteIni(const std::string& text) const;
   std::string LogText(const std::string& option) const;
   // Runs the program with WINDIR pointing at the Windows folder.
