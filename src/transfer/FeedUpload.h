@@ -11,7 +11,15 @@
 // under a temporary name and takes its own name only once complete (see
 // SafeStore.h); the portal section's EnvoiNomTemporaire=0 sends it straight
 // under its own name, for a server that refuses renames. A refused rename
-// logs a line that names that switch. When the photo server was marked
+// logs a line that names that switch.
+//
+// A try that fails in a way that may pass (no connection, a dropped or
+// timed-out one, a temporary refusal such as 421) is made again, up to the
+// portal section's Tentatives tries (default 3, at most 10) with
+// PauseTentatives seconds between them (default 60, at most 600), each
+// failed try logged; a refusal such as a denied login (530) is not tried
+// again. Every try is bounded by the session's time limits, so the whole
+// upload is too. When the photo server was marked
 // unavailable during the run, a line first says how many photos were not
 // sent and why. Nothing else is logged here.
 #pragma once

@@ -59,8 +59,9 @@ struct FeedUploadTest : ::testing::Test {
     testsupport::MakeDirs(windir / "TEMP");
     BeginRun();
   }
-  // A new run, with these lines in the portal's section of the settings.
-  void BeginRun(const std::string& sectionLines = "") {
+  // A new run, with these lines in the portal's section of the settings
+  // (by default one try: the retries have their own tests).
+  void BeginRun(const std::string& sectionLines = "Tentatives=1\r\n") {
     testsupport::WriteFile(local / "Annoncia.ini", "[PARUVENDU]\r\n" + sectionLines);
     run.BeginRun({.Option = "PARUVENDU", .SettingsFile = local / "Annoncia.ini"});
     shell::RestartLog(run);
@@ -282,4 +283,63 @@ TEST_F(FeedUploadTest, ARefusedRenameNamesTheSwitchThatSendsUnderTheFinalName) {
   EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP OK : ");
   EXPECT_EQ(server.Arguments("STOR"), (std::vector<std::string>{"feed.zip.part", "feed.zip"}));
   EXPECT_EQ(testsupport::ReadFile(server.Home() + "/feed.zip"), "PK");
+}
+
+TEST_F(FeedUploadTest, ConnectionsAndTransfersThatMayPassAreTriedAgainAndALoginRefusalIsNot) {
+  transfer::SetFtpTimeLimits({2s, 2s, 2s, 2s});
+  struct Case {
+    std::vector<std::string> Faults;
+    std::string Settings;
+    std::string Outcome;
+    int Users;  // USER commands the server got
+    std::size_t LoggedTries;
+  };
+  const std::string bytes(300000, 'r');
+  for (const auto& c : {
+           // Refused twice at the greeting (421), sent at the third try.
+           Case{{"refuse_connect:2"}, "PauseTentatives=1\r\n", "Transfert FTP OK : ", 1, 2},
+           // A transfer cut once, then whole.
+           Case{{"drop_data:1"}, "PauseTentatives=0\r\n", "Transfert FTP OK : ", 2, 1},
+           // Not enough tries.
+           Case{{"refuse_connect:2"}, "Tentatives=2\r\nPauseTentatives=0\r\n",
+                "Transfert FTP : Erreur Connexion au serveur. ", 0, 2},
+           // 530 is final.
+           Case{{"refuse_login"}, "PauseTentatives=0\r\n", "Transfert FTP : Erreur Connexion au serveur. ", 1, 0},
+       }) {
+    SCOPED_TRACE(c.Faults.front() + " " + c.Settings);
+    TFtpServer server({.User = kUser, .Password = kPassword, .Faults = c.Faults});
+    BeginRun(c.Settings);
+    PortalFields(server.Address(), "");
+    const auto start = TClock::now();
+    EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", bytes)), c.Outcome);
+    EXPECT_LT(TClock::now() - start, 10s);
+    EXPECT_EQ(server.Count("USER"), c.Users);
+    std::size_t tries = 0;
+    for (std::size_t at = 0; (at = LogText().find("Transfert FTP : essai ", at)) != std::string::npos; ++at) ++tries;
+    EXPECT_EQ(tries, c.LoggedTries) << LogText();
+    if (c.Outcome == transfer::kUploadSent) {
+      EXPECT_EQ(testsupport::ReadFile(server.Home() + "/feed.zip"), bytes);
+    }
+  }
+}
+
+TEST_F(FeedUploadTest, EachFailedTryIsLoggedAndThePauseKeepsTheWindowServiced) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {"refuse_connect:1"}});
+  BeginRun("Tentatives=2\r\nPauseTentatives=1\r\n");
+  PortalFields(server.Address(), "");
+  window.Pumps.clear();
+  const auto start = TClock::now();
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP OK : ");
+  const auto end = TClock::now();
+  EXPECT_GE(end - start, 1s);
+  auto last = start;
+  for (const auto t : window.Pumps) {
+    EXPECT_LT(t - last, 250ms);
+    last = t;
+  }
+  const std::string log = LogText();
+  EXPECT_NE(log.find(" - Transfert FTP : essai 1 sur 2 échoué (") , std::string::npos) << log;
+  EXPECT_NE(log.find("(421 Service not available, closing control connection.)) ; nouvel essai dans 1 s\r\n"),
+            std::string::npos)
+      << log;
 }

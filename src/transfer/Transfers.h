@@ -28,6 +28,12 @@ namespace transfer {
 inline constexpr const char* kEnvoiNomTemporaire = "EnvoiNomTemporaire";
 inline constexpr const char* kEnvoiNomTemporaireDefault = "1";
 inline constexpr const char* kPhotoServerSection = "Clicheo";
+inline constexpr const char* kTentatives = "Tentatives";  // tries of the portal upload
+inline constexpr int kTentativesDefault = 3;
+inline constexpr int kTentativesMax = 10;
+inline constexpr const char* kPauseTentatives = "PauseTentatives";  // seconds between two tries
+inline constexpr int kPauseTentativesDefault = 60;
+inline constexpr int kPauseTentativesMax = 600;
 
 class TTransfers {
 public:
