@@ -9,7 +9,7 @@ packages=(
   libzip-dev libcurl4-openssl-dev
   qt6-base-dev
   libgtest-dev
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib python3-openssl openssl
   zip unzip
   xvfb xauth
   fonts-dejavu-core fonts-dejavu-extra
