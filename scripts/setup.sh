@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev
   qt6-base-dev
   libgtest-dev
-  python3 python3-pyftpdlib python3-aiosmtpd
+  python3 python3-pyftpdlib python3-aiosmtpd python3-openssl openssl
   chromium
   zip unzip
   xvfb xauth

@@ -27,6 +27,10 @@ fault strikes that many times, then the server behaves):
   no_size        SIZE is not implemented (502)
   nlst_421       NLST is answered with 421 and the connection closed
   huge_listing   NLST lists 1,000,001 names
+  refuse_active  PORT and EPRT are refused with 500 (passive mode only)
+
+--tls CERT KEY serves explicit FTPS instead: AUTH TLS is required before the
+login and every data connection is protected (PROT P).
 """
 import argparse
 import os
@@ -49,6 +53,7 @@ def main():
     parser.add_argument("--fault", action="append", default=[])
     parser.add_argument("--log", required=True)
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     args = parser.parse_args()
     faults = {}
     for fault in args.fault:
@@ -83,15 +88,21 @@ def main():
     for name, password, home in args.user:
         authorizer.add_user(name, password, home, perm="elradfmwMT")
 
-    class DataHandler(DTPHandler):
+    if args.tls:
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+        BaseData, BaseHandler = TLS_DTPHandler, TLS_FTPHandler
+    else:
+        BaseData, BaseHandler = DTPHandler, FTPHandler
+
+    class DataHandler(BaseData):
         def enable_receiving(self, type, cmd):
             self.dropping = strikes("drop_data")
             self.stalling = strikes("stall_reply")
             self.cutting = strikes("close_data_226")
-            DTPHandler.enable_receiving(self, type, cmd)
+            BaseData.enable_receiving(self, type, cmd)
 
         def handle_read(self):
-            DTPHandler.handle_read(self)
+            BaseData.handle_read(self)
             if getattr(self, "cutting", False) and self.tot_bytes_received >= DROP_AFTER and not self._closed:
                 # A plain close that the server reports as a complete transfer.
                 self.handle_close()
@@ -102,14 +113,15 @@ def main():
                 self._resp = ("426 Connection reset; transfer aborted.", lambda *a: None)
                 self.close()
 
-        handle_read_event = handle_read  # the base class binds its own
+        if not args.tls:
+            handle_read_event = handle_read  # the base class binds its own (TLS needs its own for the handshake)
 
         def close(self):
             if getattr(self, "stalling", False):
                 self._resp = ()
-            DTPHandler.close(self)
+            BaseData.close(self)
 
-    class Handler(FTPHandler):
+    class Handler(BaseHandler):
         dtp_handler = DataHandler
         auth_failed_timeout = 0
         banner = "test server ready."
@@ -121,10 +133,10 @@ def main():
                 self.close_when_done()
                 return
             if not self.silent:
-                FTPHandler.handle(self)
+                BaseHandler.handle(self)
 
         def handle_auth_success(self, home, password, msg_login):
-            FTPHandler.handle_auth_success(self, home, password, msg_login)
+            BaseHandler.handle_auth_success(self, home, password, msg_login)
             if strikes("silent_after_login"):
                 self.silent = True
 
@@ -133,30 +145,42 @@ def main():
                 self._in_buffer = []
                 self._in_buffer_len = 0
                 return
-            FTPHandler.found_terminator(self)
+            BaseHandler.found_terminator(self)
 
         def pre_process_command(self, line, cmd, arg):
             record(line)
-            FTPHandler.pre_process_command(self, line, cmd, arg)
+            BaseHandler.pre_process_command(self, line, cmd, arg)
+
+        def ftp_PORT(self, line):
+            if strikes("refuse_active"):
+                self.respond("500 Active mode not allowed.")
+                return None
+            return BaseHandler.ftp_PORT(self, line)
+
+        def ftp_EPRT(self, line):
+            if strikes("refuse_active"):
+                self.respond("500 Active mode not allowed.")
+                return None
+            return BaseHandler.ftp_EPRT(self, line)
 
         def _make_eport(self, ip, port):
             if strikes("no_connect"):
                 self.respond("200 Active data connection established.")
                 return
-            FTPHandler._make_eport(self, ip, port)
+            BaseHandler._make_eport(self, ip, port)
 
         def ftp_RNFR(self, path):
             if strikes("refuse_rename"):
                 self.respond("550 Renaming not permitted.")
                 return None
-            return FTPHandler.ftp_RNFR(self, path)
+            return BaseHandler.ftp_RNFR(self, path)
 
         def ftp_RNTO(self, path):
             if self._rnfr and self.fs.lexists(path) and strikes("rename_no_replace"):
                 self._rnfr = None
                 self.respond("553 File exists.")
                 return None
-            return FTPHandler.ftp_RNTO(self, path)
+            return BaseHandler.ftp_RNTO(self, path)
 
         def ftp_SIZE(self, path):
             if strikes("no_size"):
@@ -165,7 +189,7 @@ def main():
             if self.fs.isfile(path) and strikes("size_wrong"):
                 self.respond("213 %d" % (self.fs.getsize(path) + 1))
                 return None
-            return FTPHandler.ftp_SIZE(self, path)
+            return BaseHandler.ftp_SIZE(self, path)
 
         def ftp_NLST(self, path):
             if strikes("nlst_421"):
@@ -179,13 +203,17 @@ def main():
                 if self.fs.isdir(path) and not self.fs.listdir(path) and strikes("nlst_" + code):
                     self.respond(code + " No files found.")
                     return None
-            return FTPHandler.ftp_NLST(self, path)
+            return BaseHandler.ftp_NLST(self, path)
 
         def ftp_QUIT(self, line):
             if not strikes("hang_quit"):
-                FTPHandler.ftp_QUIT(self, line)
+                BaseHandler.ftp_QUIT(self, line)
 
     Handler.authorizer = authorizer
+    if args.tls:
+        Handler.certfile, Handler.keyfile = args.tls
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
     server = FTPServer(("127.0.0.1", 0), Handler)
 
     def end():

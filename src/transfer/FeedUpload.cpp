@@ -34,7 +34,7 @@ int ReadBoundedInteger(const shell::TRunControl& run, const char* key, int defau
   return std::clamp(std::stoi(text), low, high);
 }
 
-TTry TryUpload(TTransfers& transfers, const std::string& fullPath) {
+TTry TryUpload(TTransfers& transfers, const std::string& fullPath, const TConnectionOptions& options) {
   shell::TRunControl& run = transfers.Run;
   shell::IMainWindow& window = run.Window;
   try {
@@ -44,7 +44,7 @@ TTry TryUpload(TTransfers& transfers, const std::string& fullPath) {
       window.SetLabel1("Connexion " + run.CurrentOption() + " - on connection");
       session.Connect(window.FieldText(TConnectionField::paramServeur), window.FieldText(TConnectionField::paramUser),
                       window.FieldText(TConnectionField::paramPassword),
-                      window.FieldText(TConnectionField::paramRepert));
+                      window.FieldText(TConnectionField::paramRepert), options);
     }
   } catch (const EFtpError& error) {
     return {kUploadConnectionFailed, MayPass(error), error.what()};
@@ -93,9 +93,20 @@ std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
   }
   const int tries = ReadBoundedInteger(run, kTentatives, kTentativesDefault, 1, kTentativesMax);
   const int pause = ReadBoundedInteger(run, kPauseTentatives, kPauseTentativesDefault, 0, kPauseTentativesMax);
+  TConnectionOptions options;
+  try {
+    options = ReadConnectionOptions(run.Settings(), run.CurrentOption());
+  } catch (const EFtpError& error) {
+    shell::LogLine(run, error.what());
+    run.RecordUpload(false, kUploadConnectionFailed);
+    return kUploadConnectionFailed;
+  }
+  if (const std::string warning = UncheckedCertificateWarning(options, run.CurrentOption()); !warning.empty()) {
+    shell::LogLine(run, warning);
+  }
   TTry result;
   for (int attempt = 1;; ++attempt) {
-    result = TryUpload(transfers, fullPath);
+    result = TryUpload(transfers, fullPath, options);
     if (!result.Outcome || !result.WorthAnotherTry) break;
     const std::string failed = "Transfert FTP : essai " + std::to_string(attempt) + " sur " + std::to_string(tries) +
                                " échoué (" + result.Reason + ")";

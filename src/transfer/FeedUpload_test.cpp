@@ -343,3 +343,19 @@ TEST_F(FeedUploadTest, EachFailedTryIsLoggedAndThePauseKeepsTheWindowServiced) {
             std::string::npos)
       << log;
 }
+
+TEST_F(FeedUploadTest, ConnectionSettingsOfThePortalSectionAreUsed) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {ftpfault::RefuseActive}});
+  PortalFields(server.Address(), "");
+  BeginRun("Tentatives=1\r\nModePassif=1\r\n");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP OK : ");
+  EXPECT_EQ(testsupport::ReadFile(server.Home() + "/feed.zip"), "PK");
+
+  // A security the program does not know never falls back to clear text.
+  BeginRun("Securite=SSL3\r\n");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_EQ(server.Count("USER"), 1);
+  EXPECT_NE(LogText().find(" - Securite=SSL3 inconnu dans la section [PARUVENDU] (vide, TLS ou TLS-implicite)\r\n"),
+            std::string::npos)
+      << LogText();
+}

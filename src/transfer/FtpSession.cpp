@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
@@ -82,6 +83,19 @@ bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+bool IsTlsFailure(CURLcode code) {
+  switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR: return true;
+    default: return false;
+  }
+}
+
 bool IsValidRemoteName(const std::string& name) {
   return !name.empty() && name.find('/') == std::string::npos && !HasLineBreakOrNul(name);
 }
@@ -130,11 +144,13 @@ std::optional<TServerAddress> ParseServerAddress(const std::string& text) {
     address.Host = text.substr(1, close - 1);
     const std::string_view rest = std::string_view(text).substr(close + 1);
     if (!rest.empty() && (rest[0] != ':' || !ParsePort(rest.substr(1), address.Port))) return std::nullopt;
+    address.PortGiven = !rest.empty();
     ipv6 = true;
   } else if (std::count(text.begin(), text.end(), ':') == 1) {
     const auto colon = text.find(':');
     address.Host = text.substr(0, colon);
     if (!ParsePort(std::string_view(text).substr(colon + 1), address.Port)) return std::nullopt;
+    address.PortGiven = true;
   } else {
     address.Host = text;
     ipv6 = text.find(':') != std::string::npos;
@@ -156,7 +172,7 @@ public:
   bool connected_ = false;
   bool OutOfStep() const { return freshConnection_; }
   void Connect(const std::string& server, const std::string& user, const std::string& password,
-               const std::string& folder);
+               const std::string& folder, const TConnectionOptions& options);
   std::int64_t Store(const std::string& localPath, const std::string& remoteName);
   std::vector<std::string> ListNames();
   std::optional<std::int64_t> RemoteSize(const std::string& remoteName);
@@ -222,6 +238,7 @@ private:
   std::unique_ptr<CURL, TEasyDeleter> easy_;
   TCall* call_ = nullptr;  // the call under way, read by the callbacks
   bool busy_ = false;
+  char errorBuffer_[CURL_ERROR_SIZE] = {};  // curl's own words on the last failure
   bool freshConnection_ = false;  // the kept connection is out of step: open a new one
   std::string host_;
   std::string password_;
@@ -248,9 +265,9 @@ void TFtpSession::TImpl::SetUpHandles() {
   if (!multi_ || !easy_) throw EFtpError("libcurl could not make a session");
   CURL* h = easy_.get();
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps");
   curl_easy_setopt(h, CURLOPT_PROXY, "");  // an ftp_proxy variable must not reroute the session
-  curl_easy_setopt(h, CURLOPT_FTPPORT, "-");  // active data connections
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
   curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
   curl_easy_setopt(h, CURLOPT_MAXCONNECTS, 1L);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.Connect.count()));
@@ -329,6 +346,9 @@ void TFtpSession::TImpl::FailCall(CURLcode code, const TCall& call) {
 
 std::string TFtpSession::TImpl::Describe(CURLcode code, const TCall& call) const {
   std::string text = curl_easy_strerror(code);
+  // What exactly failed in TLS (expired certificate, name mismatch, ...), in curl's words.
+  const std::string detail(errorBuffer_, strnlen(errorBuffer_, sizeof errorBuffer_));
+  if (IsTlsFailure(code) && !detail.empty() && detail != text && !HasLineBreakOrNul(detail)) text += ": " + detail;
   // The server's own words, when its last reply was a refusal.
   const char first = call.LastReply.empty() ? '\0' : call.LastReply[0];
   if (first == '4' || first == '5') text += " (" + call.LastReply + ")";
@@ -357,6 +377,7 @@ CURLcode TFtpSession::TImpl::PerformBlocking() {
 
 CURLcode TFtpSession::TImpl::Run(TCall& call) {
   if (busy_) throw EFtpError("FTP session busy");
+  errorBuffer_[0] = '\0';
   struct TGuard {
     TImpl& Impl;
     ~TGuard() {
@@ -471,7 +492,7 @@ std::size_t TFtpSession::TImpl::OnWrite(char* data, std::size_t size, std::size_
 }
 
 void TFtpSession::TImpl::Connect(const std::string& server, const std::string& user, const std::string& password,
-                                 const std::string& folder) {
+                                 const std::string& folder, const TConnectionOptions& options) {
   if (busy_) throw EFtpError("FTP session busy");
   connected_ = false;
   const auto address = ParseServerAddress(server);
@@ -483,7 +504,10 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
   host_ = address->Host;
   password_ = password;
   const bool ipv6 = host_.find(':') != std::string::npos;
-  baseUrl_ = "ftp://" + (ipv6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(address->Port) + "/";
+  const bool implicitTls = options.Security == TFtpSecurity::ImplicitTls;
+  const int port = implicitTls && !address->PortGiven ? 990 : address->Port;
+  baseUrl_ = std::string(implicitTls ? "ftps://" : "ftp://") + (ipv6 ? "[" + host_ + "]" : host_) + ":" +
+             std::to_string(port) + "/";
 
   // Each part of the folder escaped on its own: a raw "#" or "?" would cut
   // the URL short. A leading "/" (an absolute folder) is kept.
@@ -503,6 +527,15 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
   }
 
   CURL* h = easy_.get();
+  // Active: the server connects back to the port announced; passive: EPSV, then PASV.
+  curl_easy_setopt(h, CURLOPT_FTPPORT, options.Passive ? nullptr : "-");
+  curl_easy_setopt(h, CURLOPT_FTP_USE_EPSV, 1L);
+  curl_easy_setopt(h, CURLOPT_USE_SSL,
+                   static_cast<long>(options.Security == TFtpSecurity::None ? CURLUSESSL_NONE : CURLUSESSL_ALL));
+  curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, options.VerifyCertificate ? 1L : 0L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, options.VerifyCertificate ? 2L : 0L);
+  curl_easy_setopt(h, CURLOPT_CAINFO, options.CaFile.empty() ? nullptr : options.CaFile.c_str());
   curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
   curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
   SetUrl(baseUrl_ + path);
@@ -681,8 +714,8 @@ bool TFtpSession::Connected() const { return impl_->connected_; }
 bool TFtpSession::InStep() const { return impl_->connected_ && !impl_->OutOfStep(); }
 
 void TFtpSession::Connect(const std::string& server, const std::string& user, const std::string& password,
-                          const std::string& folder) {
-  impl_->Connect(server, user, password, folder);
+                          const std::string& folder, const TConnectionOptions& options) {
+  impl_->Connect(server, user, password, folder, options);
 }
 
 std::int64_t TFtpSession::Store(const std::string& localPath, const std::string& remoteName) {

@@ -2,11 +2,12 @@
 // unit that knows curl).
 //
 // A session is closed when made. Connect opens it: connection to the host and
-// port, plain login with user and password exactly as given, then, once, a
+// port (TLS first when asked), login with user and password exactly as given, then, once, a
 // change to the remote folder when one is given. It then stays open and is
 // reused by every later Store and ListNames without logging in or changing
 // folder again; nothing closes it before it is destroyed at process end. Data
-// connections are active (the client announces a port; never passive); files
+// connections are active (the client announces a port) unless passive mode
+// is asked (EPSV, then PASV: the client connects, which works behind NAT); files
 // are stored in binary under a bare name, replacing a remote file; ListNames
 // is the names-only listing (NLST without argument) of the current folder, in
 // text mode. Should the server drop the kept connection, the next call opens
@@ -84,8 +85,21 @@ TFtpTimeLimits FtpTimeLimits();
 struct TServerAddress {
   std::string Host;  // without brackets
   int Port = 21;
+  bool PortGiven = false;
 };
 std::optional<TServerAddress> ParseServerAddress(const std::string& text);
+
+// How a session connects. Explicit TLS requires AUTH TLS and protects the
+// control and the data connections: a server that refuses TLS is an error,
+// never a fall back to clear text. Implicit TLS speaks TLS from the start
+// (port 990 when the address gives none).
+enum class TFtpSecurity { None, ExplicitTls, ImplicitTls };
+struct TConnectionOptions {
+  bool Passive = false;
+  TFtpSecurity Security = TFtpSecurity::None;
+  bool VerifyCertificate = true;  // peer and host name, against the system's authorities
+  std::string CaFile = "";        // an authority of one's own, in place of the system's
+};
 
 // What a session reports; every member may be empty.
 struct TFtpEvents {
@@ -109,7 +123,7 @@ public:
   bool InStep() const;
   // server: a ServeurFTP text; folder: "" for the login folder.
   void Connect(const std::string& server, const std::string& user, const std::string& password,
-               const std::string& folder);
+               const std::string& folder, const TConnectionOptions& options = {});
   // Sends the local file (a Windows-style or native path) as remoteName into
   // the current folder. The file is opened and measured before the server is
   // asked to store anything, so a missing file leaves the remote one alone.

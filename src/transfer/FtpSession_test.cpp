@@ -288,3 +288,84 @@ TEST_F(FtpSessionTest, ServerThatNeverAnswersQuitDoesNotHoldTheEnd) {
   session.reset();
   EXPECT_LT(TClock::now() - start, 3s);
 }
+
+TEST_F(FtpSessionTest, PassiveModeServesEveryCallWhereTheServerCannotConnectBack) {
+  TFtpServer server({.User = kUser, .Password = kPassword, .Faults = {ftpfault::RefuseActive}});
+  Session().Connect(server.Address(), kUser, kPassword, "", {.Passive = true});
+  (void)Session().Store(LocalFile("feed.zip", Binary()), "feed.zip.part");
+  EXPECT_EQ(Session().RemoteSize("feed.zip.part"), static_cast<std::int64_t>(Binary().size()));
+  Session().Rename("feed.zip.part", "feed.zip");
+  EXPECT_EQ(Session().ListNames(), std::vector<std::string>{"feed.zip"});
+  EXPECT_EQ(testsupport::ReadFile(server.Home() + "/feed.zip"), Binary());
+  EXPECT_EQ(server.Count("EPSV") + server.Count("PASV"), 2);
+  EXPECT_EQ(server.Count("EPRT") + server.Count("PORT"), 0);
+
+  // The same server refuses the active mode of the written behaviour.
+  TFtpSession active(rec.Events(), limits);
+  active.Connect(server.Address(), kUser, kPassword, "");
+  EXPECT_THROW((void)active.Store(LocalFile("a.zip", "A"), "a.zip"), EFtpError);
+}
+
+// Explicit FTPS: the certificate is checked against the authority given (the
+// test certificate is its own), its name against the host; a server without
+// TLS is refused before the login.
+TEST_F(FtpSessionTest, ExplicitTlsProtectsTheSessionAndChecksTheCertificate) {
+  TTempDir certificates;
+  testsupport::MakeTestCertificate(certificates / "good", "IP:127.0.0.1");
+  testsupport::MakeTestCertificate(certificates / "other", "DNS:other.example");
+  const std::string good = certificates / "good/cert.pem";
+  const std::string other = certificates / "other/cert.pem";
+  TFtpServer tls({.User = kUser, .Password = kPassword, .TlsCertificate = good, .TlsKey = certificates / "good/key.pem"});
+  TFtpServer mismatched({.User = kUser, .Password = kPassword, .TlsCertificate = other,
+                         .TlsKey = certificates / "other/key.pem"});
+  TFtpServer plain({.User = kUser, .Password = kPassword});
+
+  // pyftpdlib's TLS data connections do not work with this curl (the server
+  // resets them, or keeps 0 bytes of an upload it reports complete): the
+  // control connection is what this server can show.
+  testsupport::WriteFile(tls.Home() + "/feed.zip.part", Binary());
+  TFtpSession checked(rec.Events(), limits);
+  checked.Connect(tls.Address(), kUser, kPassword, "", {.Security = transfer::TFtpSecurity::ExplicitTls, .CaFile = good});
+  EXPECT_EQ(checked.RemoteSize("feed.zip.part"), static_cast<std::int64_t>(Binary().size()));
+  checked.Rename("feed.zip.part", "feed.zip");
+  EXPECT_EQ(testsupport::ReadFile(tls.Home() + "/feed.zip"), Binary());
+  const auto commands = tls.Commands();
+  ASSERT_FALSE(commands.empty());
+  EXPECT_EQ(commands.front(), "AUTH TLS");
+  EXPECT_EQ(tls.Arguments("PROT"), std::vector<std::string>{"P"});
+
+  struct Case {
+    std::string Name;
+    const TFtpServer& Server;
+    transfer::TConnectionOptions Options;
+    std::string Message;  // "": connects
+  };
+  const auto tlsOptions = [](bool verify, const std::string& ca) {
+    return transfer::TConnectionOptions{.Security = transfer::TFtpSecurity::ExplicitTls, .VerifyCertificate = verify,
+                                        .CaFile = ca};
+  };
+  for (const auto& c : {
+           Case{"unknown authority", tls, tlsOptions(true, ""), "SSL certificate problem: self-signed certificate"},
+           Case{"name mismatch", mismatched, tlsOptions(true, other),
+                "no alternative certificate subject name matches target host name '127.0.0.1'"},
+           Case{"not checked", mismatched, tlsOptions(false, ""), ""},
+           Case{"server without TLS", plain, tlsOptions(true, ""), "Requested SSL level failed"},
+       }) {
+    SCOPED_TRACE(c.Name);
+    TFtpSession tlsSession(rec.Events(), limits);
+    if (c.Message.empty()) {
+      tlsSession.Connect(c.Server.Address(), kUser, kPassword, "", c.Options);
+      EXPECT_TRUE(tlsSession.Connected());
+      continue;
+    }
+    try {
+      tlsSession.Connect(c.Server.Address(), kUser, kPassword, "", c.Options);
+      ADD_FAILURE() << "connected";
+    } catch (const EFtpError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.Message), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos);
+    }
+    EXPECT_FALSE(tlsSession.Connected());
+  }
+  EXPECT_EQ(plain.Count("USER"), 0);  // no password in clear text
+}

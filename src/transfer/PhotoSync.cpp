@@ -44,10 +44,15 @@ bool IsRefusalOfOneFile(const EFtpError& error) {
   return false;
 }
 
-void ConnectPhotoSession(const shell::IMainWindow& w, TFtpSession& session) {
+void ConnectPhotoSession(TTransfers& transfers, TFtpSession& session) {
+  const TConnectionOptions options = ReadConnectionOptions(transfers.Run.Settings(), kPhotoServerSection);
+  if (const std::string warning = UncheckedCertificateWarning(options, kPhotoServerSection); !warning.empty()) {
+    shell::LogLine(transfers.Run, warning);
+  }
+  const shell::IMainWindow& w = transfers.Run.Window;
   session.Connect(w.FieldText(TConnectionField::paramServeurClicheo), w.FieldText(TConnectionField::paramUserClicheo),
                   w.FieldText(TConnectionField::paramPasswordClicheo),
-                  w.FieldText(TConnectionField::paramRepertClicheo));
+                  w.FieldText(TConnectionField::paramRepertClicheo), options);
 }
 
 // One side of SyncPhotos: the photo or its thumbnail.
@@ -95,7 +100,7 @@ bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName) {
       TFtpSession& session = transfers.PhotoSession();
       if (!session.Connected()) {
         window.SetLabel1(window.Label1() + " - on connection " + fileName);
-        ConnectPhotoSession(window, session);
+        ConnectPhotoSession(transfers, session);
       }
     } catch (const std::exception& error) {
       transfers.MarkPhotoServerUnavailable(error.what());
@@ -126,7 +131,7 @@ void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
     TFtpSession& session = transfers.PhotoSession();
     if (!session.Connected()) {
       window.SetLabel1(window.Label1() + " - on connection");
-      ConnectPhotoSession(window, session);
+      ConnectPhotoSession(transfers, session);
     }
   } catch (const std::exception& error) {
     transfers.MarkPhotoServerUnavailable(error.what());

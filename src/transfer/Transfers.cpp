@@ -1,8 +1,35 @@
 #include "transfer/Transfers.h"
 
+#include "platform/Ansi.h"
+#include "platform/Paths.h"
 #include "shell/ActivityLog.h"
 
 namespace transfer {
+
+TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, const std::string& section) {
+  TConnectionOptions options;
+  options.Passive = shell::SwitchIsOn(settings.ReadString(section, kModePassif, "0"));
+  const std::string security = settings.ReadString(section, kSecurite, "");
+  const std::string folded = platform::UpperCaseAZ(security);
+  if (folded == "TLS") {
+    options.Security = TFtpSecurity::ExplicitTls;
+  } else if (folded == "TLS-IMPLICITE") {
+    options.Security = TFtpSecurity::ImplicitTls;
+  } else if (!security.empty()) {
+    throw EFtpError(std::string(kSecurite) + "=" + security + " inconnu dans la section [" + section +
+                    "] (vide, TLS ou TLS-implicite)");
+  }
+  options.VerifyCertificate = shell::SwitchIsOn(settings.ReadString(section, kVerifierCertificat, "1"));
+  options.CaFile = settings.ReadString(section, kCertificatAC, "");
+  if (!options.CaFile.empty()) options.CaFile = platform::NativePath(options.CaFile);
+  return options;
+}
+
+std::string UncheckedCertificateWarning(const TConnectionOptions& options, const std::string& section) {
+  if (options.Security == TFtpSecurity::None || options.VerifyCertificate) return "";
+  return "Attention : le certificat du serveur n'est pas vérifié (" + std::string(kVerifierCertificat) +
+         "=0 dans la section [" + section + "]), la connexion n'est pas protégée contre un serveur usurpé";
+}
 
 TTransfers::TTransfers(shell::TRunControl& run) : Run(run) {}
 

@@ -34,6 +34,17 @@ inline constexpr int kTentativesMax = 10;
 inline constexpr const char* kPauseTentatives = "PauseTentatives";  // seconds between two tries
 inline constexpr int kPauseTentativesDefault = 60;
 inline constexpr int kPauseTentativesMax = 600;
+inline constexpr const char* kModePassif = "ModePassif";  // switch, default off (active mode)
+inline constexpr const char* kSecurite = "Securite";      // "", "TLS" or "TLS-implicite"
+inline constexpr const char* kVerifierCertificat = "VerifierCertificat";  // switch, default on
+inline constexpr const char* kCertificatAC = "CertificatAC";  // a CA file; empty: the system's
+
+// The connection options of a section (the run option's or Clicheo). An
+// unknown Securite raises EFtpError naming it, so that no session ever goes
+// in clear text by mistake.
+TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, const std::string& section);
+// The warning line for a TLS session that accepts any certificate, or "".
+std::string UncheckedCertificateWarning(const TConnectionOptions& options, const std::string& section);
 
 class TTransfers {
 public:

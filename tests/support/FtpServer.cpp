@@ -51,6 +51,16 @@ int ReadPort(int fd, int pid, const std::string& diagnostics) {
 
 }  // namespace
 
+void MakeTestCertificate(const std::string& folder, const std::string& subjectAltName) {
+  MakeDirs(folder);
+  const auto made = RunProcess("/usr/bin/openssl",
+                               {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                                "/CN=annoncia test", "-addext", "subjectAltName=" + subjectAltName, "-keyout",
+                                folder + "/key.pem", "-out", folder + "/cert.pem"},
+                               {}, 60);
+  if (made.ExitStatus != 0) throw std::runtime_error("openssl failed: " + made.Err);
+}
+
 TFtpServer::TFtpServer(TFtpServerOptions options) {
   accounts_.push_back({options.User, options.Password, options.Folder, options.CreateFolder});
   accounts_.insert(accounts_.end(), options.OtherAccounts.begin(), options.OtherAccounts.end());
@@ -63,6 +73,7 @@ TFtpServer::TFtpServer(TFtpServerOptions options) {
     args.insert(args.end(), {"--user", accounts_[k].User, accounts_[k].Password, Home(k)});
   }
   for (const auto& fault : options.Faults) args.insert(args.end(), {"--fault", fault});
+  if (!options.TlsCertificate.empty()) args.insert(args.end(), {"--tls", options.TlsCertificate, options.TlsKey});
   WriteFile(dir_ / "commands.log", "");
 
   // The server reads its standard input to notice that this process is gone;

@@ -46,6 +46,7 @@ inline constexpr const char* SizeWrong = "size_wrong";  // SIZE one byte over
 inline constexpr const char* NoSize = "no_size";        // SIZE not implemented (502)
 inline constexpr const char* Nlst421 = "nlst_421";      // NLST answered 421, connection closed
 inline constexpr const char* HugeListing = "huge_listing";  // NLST of 1,000,001 names
+inline constexpr const char* RefuseActive = "refuse_active";  // PORT and EPRT refused (500): passive only
 }  // namespace ftpfault
 
 // Every member has an initializer, so that designated initializers may name
@@ -59,7 +60,16 @@ struct TFtpServerOptions {
   // Fault switches; "name:n" makes one strike n times only.
   std::vector<std::string> Faults = {};
   int LifetimeSeconds = 120;
+  // Explicit FTPS (AUTH TLS required on control and data) with this PEM
+  // certificate and key; empty: plain FTP.
+  std::string TlsCertificate = "";
+  std::string TlsKey = "";
 };
+
+// A self-signed certificate (its own authority, valid one day) and its key,
+// made with openssl: folder/cert.pem and folder/key.pem. subjectAltName such
+// as "IP:127.0.0.1" (matches the test servers) or "DNS:other.example".
+void MakeTestCertificate(const std::string& folder, const std::string& subjectAltName);
 
 class TFtpServer {
 public:
