@@ -9,6 +9,7 @@ packages=(
   libzip-dev libcurl4-openssl-dev
   qt6-base-dev
   libgtest-dev
+  clang libclang-rt-14-dev
   python3 python3-pyftpdlib
   zip unzip
   xvfb xauth
