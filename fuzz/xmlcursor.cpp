@@ -30,7 +30,12 @@ void CheckRoundTrip(const IXMLCursorPtr& loaded) {
   Walk(loaded->RootCursor(), 0, budget);
   const std::string text = loaded->RootCursor()->XML();
   fuzz::Check(platform::IsValidUtf8(text), "XML() is not UTF-8");
-  (void)loaded->PrettyXML();
+  try {
+    (void)loaded->PrettyXML();
+  } catch (const EXMLCursorError&) {
+    // The XSL processor refuses some documents libxml2 reads (an undeclared
+    // prefix): an error message, as a builder reports it, not a fault.
+  }
 
   const IXMLCursorPtr again = xmldoc::TXMLCursor::Create();
   try {
@@ -44,6 +49,10 @@ void CheckRoundTrip(const IXMLCursorPtr& loaded) {
   const IXMLCursorPtr fromFile = xmldoc::TXMLCursor::Create();
   try {
     loaded->Save(saved);
+  } catch (const EXMLCursorError&) {
+    return;  // an encoding the text declares but libxml2 cannot write: refused with a message
+  }
+  try {
     fromFile->Load(saved);
   } catch (const EXMLCursorError& e) {
     fuzz::Fail(std::string("saved file does not load again: ") + e.what() + "\n" + text);

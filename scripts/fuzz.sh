@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs one fuzz target (settings, xmlcursor, textrules, ziparchive) for
+# Runs one fuzz target (settings, xmlcursor, textrules, ziparchive, feeds) for
 # SECONDS (default 600) from its committed corpus, in the clang build folder
 # build-fuzz (configured and built here when needed). New inputs go to
 # build-fuzz/corpus/TARGET, so the committed corpus stays small; a crashing
@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(settings xmlcursor textrules ziparchive)
+targets=(settings xmlcursor textrules ziparchive feeds)
 target="${1:-}"
 seconds="${2:-600}"
 if [[ ! " ${targets[*]} " =~ " ${target} " ]] || [[ ! "$seconds" =~ ^[0-9]+$ ]]; then
@@ -31,8 +31,10 @@ mkdir -p "$work" "$findings"
 # A leak, a sanitizer report, a failed check or an input slower than 10 s ends the run.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
+# The builders load the zip engine by name; in the build tree it lies beside the programs.
+export LD_LIBRARY_PATH="$PWD/$dir/src/app${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 dict=()
-case "$target" in xmlcursor|textrules) dict=(-dict=fuzz/exports.dict) ;; esac
+case "$target" in xmlcursor|textrules|feeds) dict=(-dict=fuzz/exports.dict) ;; esac
 "$dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   "${dict[@]}" -artifact_prefix="$findings/" -print_final_stats=1 \
   "$work" "fuzz/corpus/$target"
