@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev
   qt6-base-dev
   libgtest-dev
+  clang libclang-rt-14-dev
   python3 python3-pyftpdlib python3-aiosmtpd python3-openssl openssl
   chromium
   zip unzip

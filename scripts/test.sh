@@ -14,7 +14,7 @@ root=$(pwd)
 
 jobs="${JOBS:-2}"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(normal sanitize release)
+[ ${#stages[@]} -gt 0 ] || stages=(normal sanitize release fuzz)
 
 run_suite() {
   local dir="$1"; shift
@@ -51,6 +51,22 @@ sample_run() {
   fi
   grep -q . "$windir/TEMP/ZuroviRazevi$upper.log" || fail "$portal: empty log"
   echo "release: $bin/annoncia $portal: feed made, upload refused (exit 3) as expected"
+}
+
+# Every fuzz target built with clang (libFuzzer, ASan, UBSan) and run for
+# FUZZ_SECONDS each from its committed corpus: any crash, leak, sanitizer
+# report, failed check or slow input fails the stage.
+fuzz_stage() {
+  cmake -S . -B build-fuzz -G Ninja -DANNONCIA_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DANNONCIA_FUZZ=ON -DANNONCIA_TESTS=OFF -DANNONCIA_GUI=OFF >/dev/null
+  cmake --build build-fuzz -j "$jobs" --target fuzzers
+  for target in settings xmlcursor textrules ziparchive; do
+    echo "-- fuzz_$target, ${FUZZ_SECONDS:-20} s"
+    FUZZ_BUILD=0 ./scripts/fuzz.sh "$target" "${FUZZ_SECONDS:-20}" 2>build-fuzz/fuzz-$target.log ||
+      { tail -n 60 build-fuzz/fuzz-$target.log; echo "fuzz_$target failed: see build-fuzz/fuzz-$target.log" >&2; return 1; }
+    grep -E "^(stat::number_of_executed_units|Done)" build-fuzz/fuzz-$target.log || true
+  done
 }
 
 release_stage() {
@@ -206,6 +222,9 @@ for stage in "${stages[@]}"; do
     release)
       echo "== Release build, installed and packaged"
       release_stage ;;
-    *) echo "test.sh: unknown stage $stage (normal, sanitize, release)" >&2; exit 2 ;;
+    fuzz)
+      echo "== fuzz targets (clang, libFuzzer + ASan + UBSan)"
+      fuzz_stage ;;
+    *) echo "test.sh: unknown stage $stage (normal, sanitize, release, fuzz)" >&2; exit 2 ;;
   esac
 done

@@ -20,8 +20,6 @@
 namespace feeds {
 namespace {
 
-constexpr const char* kSection = "AUTOSCOUT24";
-
 // Where a column's value comes from.
 enum class TSource {
   Empty,

@@ -45,7 +45,10 @@ TSettingsFile::TSettingsFile(std::string fileName) : fileName_(std::move(fileNam
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
     }
-    if (value.size() > kMaxValueLength) value.resize(kMaxValueLength);
+    // Counted in characters: a cut by bytes could split one and leave text that is not UTF-8.
+    if (value.size() > kMaxValueLength && platform::CharLength(value) > kMaxValueLength) {
+      value = platform::CopyChars(value, 0, kMaxValueLength);
+    }
     // The first occurrence of a key wins, as with the system's INI reader.
     values_.emplace(KeyOf(section, line.substr(0, eq)), std::move(value));
   }

@@ -43,6 +43,21 @@ TEST(Settings, ReadsValuesAsTheIniReaderDoes) {
   EXPECT_EQ(s.ReadString("Clicheo", "Long", ""), longValue.substr(0, 2047));
 }
 
+TEST(Settings, LongValuesAreCutAfter2047CharactersNotInsideOne) {
+  testsupport::TTempDir dir;
+  std::string e;  // 3000 times é
+  for (int k = 0; k < 3000; ++k) e += "\xC3\xA9";
+  struct Case { const char* name; std::string line; std::string expected; } cases[] = {
+      {"utf8.ini", "K=" + std::string(1500, 'a') + e.substr(0, 1200), std::string(1500, 'a') + e.substr(0, 2 * 547)},
+      {"utf8-all.ini", "K=" + e, e.substr(0, 2 * 2047)},
+      {"ansi.ini", "K=" + std::string(3000, '\xE9'), e.substr(0, 2 * 2047)},
+  };
+  for (const auto& c : cases) {
+    testsupport::WriteFile(dir / c.name, "[S]\r\n" + c.line + "\r\n");
+    EXPECT_EQ(TSettingsFile(dir / c.name).ReadString("S", "K", ""), c.expected) << c.name;
+  }
+}
+
 TEST(Settings, SwitchesAreOnForAnythingButZero) {
   struct Case { const char* value; bool on; } cases[] = {{"0", false}, {"", true}, {"00", true}, {"1", true}, {" 0", true}};
   for (const auto& c : cases) EXPECT_EQ(shell::SwitchIsOn(c.value), c.on) << '"' << c.value << '"';
