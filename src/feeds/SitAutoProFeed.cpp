@@ -185,11 +185,11 @@ std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
   if (text.compare(0, std::char_traits<char>::length(kPlainDeclaration), kPlainDeclaration) != 0) {
     text = std::string(kPlainDeclaration) + "\n" + text;  // an export without declaration
   }
-  doc.LoadXML(text);
+  doc.ReloadXML(text);
   doc.Save(DailyCopyPath());
 
   text = ApplyPhotoRules(text);
-  doc.LoadXML(text);
+  doc.ReloadXML(text);
   doc.Save(DailyCopyPath());
 
   return ApplyLayoutRules(text, clientCode);

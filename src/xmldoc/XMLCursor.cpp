@@ -593,6 +593,16 @@ void TXMLCursor::LoadXML(const std::string& Text) {
   TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text)));
 }
 
+void TXMLCursor::ReloadXML(const std::string& Text) {
+  EnsureDocument();
+  current_ = nullptr;
+  index_ = -1;
+  eofFlag_ = true;
+  selection_.reset();
+  document_->Tree = NewEmptyTree();
+  TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text)));
+}
+
 void TXMLCursor::Save(const std::string& FileName) {
   if (!document_) return;
   try {

@@ -4,7 +4,9 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -68,6 +70,18 @@ void RefuseEntityDecl(void* context, const xmlChar* name, int, const xmlChar*, c
 void RefuseUnparsedEntityDecl(void* context, const xmlChar* name, const xmlChar*, const xmlChar*,
                               const xmlChar*) {
   Refuse(context, name);
+}
+
+struct TMemoryReader {
+  std::string_view Rest;
+};
+
+int ReadMemory(void* context, char* buffer, int length) {
+  auto* reader = static_cast<TMemoryReader*>(context);
+  const std::size_t n = std::min(reader->Rest.size(), static_cast<std::size_t>(length));
+  std::memcpy(buffer, reader->Rest.data(), n);
+  reader->Rest.remove_prefix(n);
+  return static_cast<int>(n);
 }
 
 struct TParserFree {
@@ -226,15 +240,16 @@ TDocPtr ParseDocument(std::string_view bytes, const std::string& url, TSource so
   parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
 
   // No XML_PARSE_NOENT, DTDLOAD or HUGE: external entities and DTDs stay
-  // unread and libxml2's own limits hold.
+  // unread and libxml2's own limits hold. The program's own text is UTF-8
+  // whatever its declaration says: the declaration is not read, and with no
+  // encoding named the text is not converted either.
   int options = XML_PARSE_NONET | XML_PARSE_COMPACT;
-  const char* encoding = nullptr;
-  if (source == TSource::Utf8Text) {
-    options |= XML_PARSE_IGNORE_ENC;
-    encoding = "UTF-8";
-  }
-  TDocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                url.empty() ? nullptr : url.c_str(), encoding, options));
+  if (source == TSource::Utf8Text) options |= XML_PARSE_IGNORE_ENC;
+  // The parser reads the bytes as it goes, as from a file, rather than from
+  // a whole copy of its own.
+  TMemoryReader reader{bytes};
+  TDocPtr doc(xmlCtxtReadIO(parser.get(), ReadMemory, nullptr, &reader, url.empty() ? nullptr : url.c_str(),
+                            nullptr, options));
   if (state.Refused) {
     throw EXMLCursorError(ParseErrorMessage(XML_ERR_USER_STOP, state.Line, state.Column, url,
                                             SourceLine(bytes, state.Line, state.Column), state.Reason));
