@@ -110,7 +110,7 @@ std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tag
 }
 
 void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, const std::string& text) {
-  shell::LogLine(run, "Result : " + text);
+  shell::LogLine(run, "Result : ", text);
   shell::LogLine(run, "Après Remplacements");
   document.ReloadXML(text);
   shell::LogLine(run, "Avant Enregistrement");

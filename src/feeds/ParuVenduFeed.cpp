@@ -59,7 +59,7 @@ void BuildParuVenduFeed(TFeedRun& feed) {
   RemoveLookupSections(run, *document);
 
   const std::string feedText = RenameParuVenduTags(document->XML());
-  shell::LogLine(run, "Result : " + feedText);
+  shell::LogLine(run, "Result : ", feedText);
   shell::LogLine(run, "Après Replacements");
   document->ReloadXML(feedText);
   shell::LogLine(run, "Avant Enregistrement");
