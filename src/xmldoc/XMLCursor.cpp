@@ -3,6 +3,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -108,6 +109,9 @@ public:
   TTree& operator=(const TTree&) = delete;
 
   xmlDoc* Doc() const { return doc_.get(); }
+  // The size of the tree's last whole text (read or written): what the next
+  // one reserves, untouched pages costing no memory.
+  std::size_t TextSize = 0;
   xmlNode* DocNode() const { return reinterpret_cast<xmlNode*>(doc_.get()); }
 
   // Links an unlinked node of this tree under parent, before `before` (last
@@ -508,6 +512,28 @@ std::string FolderPart(const std::string& path) {
 
 // Creates the missing folders of a chain, parents first. A folder that
 // cannot be made is left for the write that follows to report.
+// The file Save streams the document to: made (or emptied) when the first
+// bytes come, each stretch added as it comes.
+class TSaveFile {
+public:
+  explicit TSaveFile(std::string path) : path_(std::move(path)) { platform::WriteFileBytes(path_, {}); }
+  void Write(const std::string& bytes) { platform::AppendFileBytes(path_, bytes); }
+  void Commit() {}
+
+private:
+  std::string path_;
+};
+
+void WriteSaveFile(const std::string& fileName, xmlDoc* doc) {
+  std::optional<TSaveFile> file;
+  libxml::WriteDocumentFileBytes(doc, [&](const std::string& bytes) {
+    if (!file) file.emplace(fileName);
+    file->Write(bytes);
+  });
+  if (!file) file.emplace(fileName);
+  file->Commit();
+}
+
 void CreateFolderChain(std::string folder) {
   if (folder.empty()) throw EXMLCursorError("Cannot Create Blank Directory");
   if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
@@ -580,7 +606,9 @@ void TXMLCursor::Load(const std::string& FileName) {
     } catch (const platform::EInOutError& error) {
       throw EXMLCursorError(libxml::ParseErrorMessage(error.ErrorCode, 0, 0, FileName, "", error.what()));
     }
-    TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(bytes, FileName, libxml::TSource::FileBytes)));
+    auto tree = std::make_shared<TTree>(libxml::ParseDocument(bytes, FileName, libxml::TSource::FileBytes));
+    tree->TextSize = bytes.size();
+    TakeLoadedTree(std::move(tree));
   } catch (const std::exception& error) {
     if (platform::FileExists(FileName))
       throw EXMLCursorError("TXMLCursor.Load FileName: \"" + FileName + "\"\r\n" + error.what());
@@ -590,7 +618,9 @@ void TXMLCursor::Load(const std::string& FileName) {
 
 void TXMLCursor::LoadXML(const std::string& Text) {
   EnsureDocument();
-  TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text)));
+  auto tree = std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text));
+  tree->TextSize = Text.size();
+  TakeLoadedTree(std::move(tree));
 }
 
 void TXMLCursor::ReloadXML(const std::string& Text) {
@@ -600,14 +630,16 @@ void TXMLCursor::ReloadXML(const std::string& Text) {
   eofFlag_ = true;
   selection_.reset();
   document_->Tree = NewEmptyTree();
-  TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text)));
+  auto tree = std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text));
+  tree->TextSize = Text.size();
+  TakeLoadedTree(std::move(tree));
 }
 
 void TXMLCursor::Save(const std::string& FileName) {
   if (!document_) return;
   try {
     CreateFolderChain(FolderPart(FileName));
-    platform::WriteFileBytes(FileName, libxml::DocumentFileBytes(document_->Tree->Doc()));
+    WriteSaveFile(FileName, document_->Tree->Doc());
   } catch (const std::exception& error) {
     throw EXMLCursorError("TXMLCursor.Save FileName: \"" + FileName + "\"\r\n" + error.what());
   }
@@ -691,7 +723,10 @@ std::string TXMLCursor::NodeName() const {
 std::string TXMLCursor::XML() const {
   if (current_ == nullptr) return {};
   if (libxml::HasParentAndGrandparent(current_)) return libxml::NodeMarkup(current_);
-  return libxml::DocumentMarkup(document_->Tree->Doc());
+  TTree& tree = *document_->Tree;
+  std::string text = libxml::DocumentMarkup(tree.Doc(), tree.TextSize + tree.TextSize / 2);
+  tree.TextSize = text.size();
+  return text;
 }
 
 std::string TXMLCursor::ParentXML() const {

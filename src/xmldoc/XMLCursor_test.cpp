@@ -444,6 +444,21 @@ TEST(XMLCursorSave, WritesTheBytesOfTheDeclaredEncoding) {
   EXPECT_EQ(testsupport::ReadFile(dir / "feed.xml"), "<?xml version=\"1.0\"?>\n<a>\xC3\xA9</a>\n");
 }
 
+// Save streams: a document of several stretches comes out whole, in order.
+TEST(XMLCursorSave, ALargeDocumentIsWrittenWhole) {
+  TTempDir dir;
+  std::string text = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><a>";
+  std::string expected = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<a>";
+  for (int k = 0; k < 300000; ++k) {
+    text += "<v>" + std::to_string(k) + "é€</v>";
+    expected += "<v>" + std::to_string(k) + "\xE9\xA4</v>";
+  }
+  text += "</a>";
+  expected += "</a>\n";
+  Loaded(text)->Save(dir / "feed.xml");
+  EXPECT_TRUE(testsupport::ReadFile(dir / "feed.xml") == expected);
+}
+
 TEST(XMLCursorSave, CreatesTheFolderChainFirst) {
   TTempDir dir;
   IXMLCursorPtr doc = Loaded("<a/>");
