@@ -178,6 +178,10 @@ std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
 
   RunPhotoPass(feed, doc, "REFERENCE", kSlotPrefix);
   doc.Save(DailyCopyPath());
+  // Cursors on the old tree would keep it in memory beside the reloaded one.
+  vehicle.reset();
+  coordinates.reset();
+  root.reset();
 
   RemoveLookupSections(run, doc);
 
