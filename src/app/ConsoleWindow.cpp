@@ -1,6 +1,7 @@
 #include "app/ConsoleWindow.h"
 
 #include <iostream>
+#include <string_view>
 
 namespace app {
 namespace {
@@ -9,7 +10,7 @@ void PrintLines(std::ostream& out, const std::string& text) {
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.find_first_of("\r\n", start);
-    out << text.substr(start, end == std::string::npos ? std::string::npos : end - start) << '\n';
+    out << std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start) << '\n';
     if (end == std::string::npos) break;
     start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
     if (start >= text.size()) break;

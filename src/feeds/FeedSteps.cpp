@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <unordered_map>
 
 #include "feeds/DataExport.h"
 #include "feeds/FeedGuards.h"
@@ -63,16 +64,21 @@ void RunPhotoPass(TFeedRun& feed, const xmldoc::IXMLCursor& document, const std:
                   const std::string& slotPrefix) {
   shell::TRunControl& run = feed.Run;
   const TVehicleIndex vehicles(document, keyField);
+  // A slot filled stays filled: each vehicle's search for a free slot goes on
+  // from the slot after the one it last filled.
+  std::unordered_map<const xmldoc::IXMLCursor*, int> firstUnchecked;
   auto link = document.Select("/document/LiensImagesS/LiensImages");
   shell::LogLine(run, "Après premier Select LiensImages");
   for (; !link->Eof(); link->Next(), run.Window.ProcessMessages()) {
     ++run.Counters.PhotoLinkCount;
     const std::string photoName = link->GetValue("NomImage");
     if (const xmldoc::IXMLCursorPtr vehicle = vehicles.Find(link->GetValue("idNVO"))) {
-      for (int slot = 1; slot <= kPhotoSlots; ++slot) {
+      int& slot = firstUnchecked.try_emplace(vehicle.get(), 1).first->second;
+      for (; slot <= kPhotoSlots; ++slot) {
         const std::string name = slotPrefix + std::to_string(slot);
         if (vehicle->GetValue(name).empty()) {
           vehicle->SetValue(name, run.URLImages() + "/" + photoName + ".jpg");
+          ++slot;
           break;
         }
       }
@@ -116,9 +122,9 @@ std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tag
 }
 
 void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, const std::string& text) {
-  shell::LogLine(run, "Result : " + text);
+  shell::LogLine(run, "Result : ", text);
   shell::LogLine(run, "Après Remplacements");
-  document.LoadXML(text);
+  document.ReloadXML(text);
   shell::LogLine(run, "Avant Enregistrement");
 }
 

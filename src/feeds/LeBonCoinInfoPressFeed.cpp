@@ -81,7 +81,7 @@ void BuildLeBonCoinInfoPressFeed(TFeedRun& feed, const std::string& portal) {
 
   RemoveLookupSections(run, *document);
   std::string text = document->XML();
-  document->LoadXML(text);
+  document->ReloadXML(text);
   document->Save(feedPath);
   text = ApplyReplacements(text);
   LoadRewrittenText(run, *document, text);

@@ -60,9 +60,9 @@ void BuildParuVenduFeed(TFeedRun& feed) {
   RemoveLookupSections(run, *document);
 
   const std::string feedText = RenameParuVenduTags(document->XML());
-  shell::LogLine(run, "Result : " + feedText);
+  shell::LogLine(run, "Result : ", feedText);
   shell::LogLine(run, "Après Replacements");
-  document->LoadXML(feedText);
+  document->ReloadXML(feedText);
   shell::LogLine(run, "Avant Enregistrement");
 
   const platform::TDateTime now = platform::Now();

@@ -178,6 +178,10 @@ std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
 
   RunPhotoPass(feed, doc, "REFERENCE", kSlotPrefix);
   doc.Save(DailyCopyPath());
+  // Cursors on the old tree would keep it in memory beside the reloaded one.
+  vehicle.reset();
+  coordinates.reset();
+  root.reset();
 
   RemoveLookupSections(run, doc);
 
@@ -185,11 +189,11 @@ std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
   if (text.compare(0, std::char_traits<char>::length(kPlainDeclaration), kPlainDeclaration) != 0) {
     text = std::string(kPlainDeclaration) + "\n" + text;  // an export without declaration
   }
-  doc.LoadXML(text);
+  doc.ReloadXML(text);
   doc.Save(DailyCopyPath());
 
   text = ApplyPhotoRules(text);
-  doc.LoadXML(text);
+  doc.ReloadXML(text);
   doc.Save(DailyCopyPath());
 
   return ApplyLayoutRules(text, clientCode);

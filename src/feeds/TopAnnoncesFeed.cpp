@@ -173,10 +173,10 @@ void BuildTopAnnoncesFeed(TFeedRun& feed) {
 
   RemoveLookupSections(run, *document);
   std::string text = document->XML();
-  document->LoadXML(text);
+  document->ReloadXML(text);
   document->Save(workingCopy);
   text = ApplyFirstReplacements(text);
-  document->LoadXML(text);
+  document->ReloadXML(text);
   document->Save(workingCopy);
   text = ApplySecondReplacements(text);
   LoadRewrittenText(run, *document, text);

@@ -56,4 +56,22 @@ void LogLine(TRunControl& run, const std::string& message) {
   run.AddMemoLine("-> " + line);
 }
 
+void LogLine(TRunControl& run, const std::string& lead, const std::string& text) {
+  if (text.empty()) {
+    LogLine(run, lead);
+    return;
+  }
+  // The text may be a whole feed: the file gets it as it stands, and it is
+  // joined to the rest once only, for the memo.
+  const std::string path = LogFilePath(run.CurrentOption());
+  const std::string stamp = platform::FormatDateTime(platform::kLogDateTimeFormat, platform::Now()) + " - ";
+  platform::AppendFileBytes(path, stamp + lead);
+  platform::AppendFileBytes(path, text);
+  platform::AppendFileBytes(path, "\r\n");
+  std::string memo;
+  memo.reserve(3 + stamp.size() + lead.size() + text.size());
+  memo.append("-> ").append(stamp).append(lead).append(text);
+  run.Window.AddMemoLine(memo);
+}
+
 }  // namespace shell

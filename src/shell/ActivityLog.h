@@ -16,6 +16,8 @@ class TRunControl;
 
 std::string LogFilePath(const std::string& currentOption);
 void LogLine(TRunControl& run, const std::string& message);
+// LogLine(run, lead + text) for a long text, which is not copied to be joined.
+void LogLine(TRunControl& run, const std::string& lead, const std::string& text);
 // Starts the log file of the run option anew, empty.
 void RestartLog(TRunControl& run);
 

@@ -54,6 +54,21 @@ TEST_F(LogFixture, MultiLineMessageIsWrittenAsItIs) {
   EXPECT_EQ(text.substr(22), "<a>\r\n<b/>\r\n</a>\r\n");
 }
 
+TEST_F(LogFixture, LeadAndTextWriteTheLineOfTheirJoin) {
+  run.BeginRun({.Option = "PARUVENDU"});
+  shell::LogLine(run, "");
+  shell::LogLine(run, "Result : ", "<a>\r\n</a>");
+  const std::string joined = LogText("PARUVENDU");
+  shell::LogLine(run, "");
+  shell::LogLine(run, "Result : <a>\r\n</a>");
+  const std::string single = LogText("PARUVENDU");
+  EXPECT_EQ(joined.substr(22), "Result : <a>\r\n</a>\r\n");
+  EXPECT_EQ(joined.substr(22), single.substr(22));
+  ASSERT_EQ(window.Memo.size(), 4u);
+  EXPECT_EQ(window.Memo[1].substr(25), window.Memo[3].substr(25));
+  EXPECT_EQ(window.Memo[1], "-> " + joined.substr(0, joined.size() - 2));
+}
+
 TEST_F(LogFixture, WithoutOptionTheLineGoesToTheBareLog) {
   testsupport::WriteFile(windir / "TEMP/ZuroviRazevi.log", "");
   shell::LogLine(run, "Fichier INI non trouvé : x");

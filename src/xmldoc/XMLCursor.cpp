@@ -3,6 +3,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -107,6 +108,9 @@ public:
   TTree& operator=(const TTree&) = delete;
 
   xmlDoc* Doc() const { return doc_.get(); }
+  // The size of the tree's last whole text (read or written): what the next
+  // one reserves, untouched pages costing no memory.
+  std::size_t TextSize = 0;
   xmlNode* DocNode() const { return reinterpret_cast<xmlNode*>(doc_.get()); }
 
   // Links an unlinked node of this tree under parent, before `before` (last
@@ -505,6 +509,18 @@ std::string FolderPart(const std::string& path) {
   return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 
+// Streams the document to its file under a temporary name, renamed into
+// place once complete: a failed or killed save leaves the previous file.
+void WriteSaveFile(const std::string& fileName, xmlDoc* doc) {
+  std::optional<platform::TReplacingFile> file;
+  libxml::WriteDocumentFileBytes(doc, [&](const std::string& bytes) {
+    if (!file) file.emplace(fileName);
+    file->Write(bytes);
+  });
+  if (!file) file.emplace(fileName);
+  file->Commit();
+}
+
 // Creates the missing folders of a chain, parents first. A folder that
 // cannot be made is left for the write that follows to report.
 void CreateFolderChain(std::string folder) {
@@ -581,7 +597,9 @@ void TXMLCursor::Load(const std::string& FileName) {
       throw EXMLCursorError(libxml::ParseErrorMessage(error.ErrorCode, 0, 0, FileName, "",
                                                       platform::InOutErrorMessage(error.ErrorCode)));
     }
-    TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(bytes, FileName, libxml::TSource::FileBytes)));
+    auto tree = std::make_shared<TTree>(libxml::ParseDocument(bytes, FileName, libxml::TSource::FileBytes));
+    tree->TextSize = bytes.size();
+    TakeLoadedTree(std::move(tree));
   } catch (const std::exception& error) {
     if (platform::FileExists(FileName))
       throw EXMLCursorError("TXMLCursor.Load FileName: \"" + FileName + "\"\r\n" + error.what());
@@ -591,14 +609,28 @@ void TXMLCursor::Load(const std::string& FileName) {
 
 void TXMLCursor::LoadXML(const std::string& Text) {
   EnsureDocument();
-  TakeLoadedTree(std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text)));
+  auto tree = std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text));
+  tree->TextSize = Text.size();
+  TakeLoadedTree(std::move(tree));
+}
+
+void TXMLCursor::ReloadXML(const std::string& Text) {
+  EnsureDocument();
+  current_ = nullptr;
+  index_ = -1;
+  eofFlag_ = true;
+  selection_.reset();
+  document_->Tree = NewEmptyTree();
+  auto tree = std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text));
+  tree->TextSize = Text.size();
+  TakeLoadedTree(std::move(tree));
 }
 
 void TXMLCursor::Save(const std::string& FileName) {
   if (!document_) return;
   try {
     CreateFolderChain(FolderPart(FileName));
-    platform::WriteFileReplacing(FileName, libxml::DocumentFileBytes(document_->Tree->Doc()));
+    WriteSaveFile(FileName, document_->Tree->Doc());
   } catch (const std::exception& error) {
     throw EXMLCursorError("TXMLCursor.Save FileName: \"" + FileName + "\"\r\n" + error.what());
   }
@@ -682,7 +714,10 @@ std::string TXMLCursor::NodeName() const {
 std::string TXMLCursor::XML() const {
   if (current_ == nullptr) return {};
   if (libxml::HasParentAndGrandparent(current_)) return libxml::NodeMarkup(current_);
-  return libxml::DocumentMarkup(document_->Tree->Doc());
+  TTree& tree = *document_->Tree;
+  std::string text = libxml::DocumentMarkup(tree.Doc(), tree.TextSize + tree.TextSize / 2);
+  tree.TextSize = text.size();
+  return text;
 }
 
 std::string TXMLCursor::ParentXML() const {

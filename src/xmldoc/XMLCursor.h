@@ -157,6 +157,11 @@ public:
   virtual std::string PrettyXML() const = 0;
   virtual IXMLCursorPtr PrependChild(const std::string& Name, const std::string& Value) = 0;
   virtual void AddChild(const std::string& Name, const std::string& Value) = 0;
+  // LoadXML for text the program has just written itself (XML, then edited
+  // as text): the old content is let go before the new is read, so that the
+  // two are not in memory together unless another cursor still holds the
+  // old one. Text that does not parse leaves an empty document.
+  virtual void ReloadXML(const std::string& Text) = 0;
 };
 
 // The nodes behind a cursor, for other cursors and the XSL processor. An
@@ -198,6 +203,7 @@ public:
   void Last() override;
   void Load(const std::string& FileName) override;
   void LoadXML(const std::string& Text) override;
+  void ReloadXML(const std::string& Text) override;
   void MoveTo(std::int32_t Index) override;
   void Next() override;
   std::int32_t CurrentIndex() const override;

@@ -66,6 +66,7 @@ public:
   std::string PrettyXML() const override { return {}; }
   IXMLCursorPtr PrependChild(const std::string&, const std::string&) override { return nullptr; }
   void AddChild(const std::string&, const std::string&) override {}
+  void ReloadXML(const std::string&) override {}
 };
 
 }  // namespace

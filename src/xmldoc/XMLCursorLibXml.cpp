@@ -4,7 +4,11 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <exception>
+#include <functional>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -70,6 +74,18 @@ void RefuseUnparsedEntityDecl(void* context, const xmlChar* name, const xmlChar*
   Refuse(context, name);
 }
 
+struct TMemoryReader {
+  std::string_view Rest;
+};
+
+int ReadMemory(void* context, char* buffer, int length) {
+  auto* reader = static_cast<TMemoryReader*>(context);
+  const std::size_t n = std::min(reader->Rest.size(), static_cast<std::size_t>(length));
+  std::memcpy(buffer, reader->Rest.data(), n);
+  reader->Rest.remove_prefix(n);
+  return static_cast<int>(n);
+}
+
 struct TParserFree {
   void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
 };
@@ -129,16 +145,47 @@ std::string DeclaredEncoding(std::string_view text) {
   return std::string(declaration.substr(at, end - at));
 }
 
-std::string Serialise(xmlDoc* doc, xmlNode* node, const char* encoding, int options) {
+// Serialises the node (the whole document when null) after what out holds.
+void SerialiseInto(std::string& out, xmlDoc* doc, xmlNode* node, const char* encoding, int options) {
   EnsureLibXml();
-  std::string out;
   xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, CloseNothing, &out, encoding, options);
   if (save == nullptr) throw EXMLCursorError(std::string("Unsupported encoding \"") + encoding + "\"");
   if (node != nullptr) xmlSaveTree(save, node);
   else xmlSaveDoc(save, doc);
   if (xmlSaveClose(save) < 0) throw EXMLCursorError("The document could not be written");
+}
+
+std::string Serialise(xmlDoc* doc, xmlNode* node, const char* encoding, int options) {
+  std::string out;
+  SerialiseInto(out, doc, node, encoding, options);
   return out;
 }
+
+// Save's bytes on their way to the file: gathered into stretches of about a
+// megabyte, each handed on whole. An error of the file cannot cross libxml2:
+// it is kept and raised once the serialiser has stopped.
+struct TStretchWriter {
+  static constexpr std::size_t kStretch = 1 << 20;
+  const std::function<void(const std::string&)>& Write;
+  std::string Pending;
+  std::exception_ptr Failure;
+
+  void Flush() {
+    if (Pending.empty() || Failure) return;
+    try {
+      Write(Pending);
+    } catch (...) {
+      Failure = std::current_exception();
+    }
+    Pending.clear();
+  }
+  static int Take(void* context, const char* buffer, int length) {
+    auto* writer = static_cast<TStretchWriter*>(context);
+    writer->Pending.append(buffer, static_cast<std::size_t>(length));
+    if (writer->Pending.size() >= kStretch) writer->Flush();
+    return writer->Failure ? -1 : length;
+  }
+};
 
 // Whether any element or attribute of the subtree is in a namespace; its
 // markup then needs the declarations that may stand on its ancestors.
@@ -226,15 +273,16 @@ TDocPtr ParseDocument(std::string_view bytes, const std::string& url, TSource so
   parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
 
   // No XML_PARSE_NOENT, DTDLOAD or HUGE: external entities and DTDs stay
-  // unread and libxml2's own limits hold.
+  // unread and libxml2's own limits hold. The program's own text is UTF-8
+  // whatever its declaration says: the declaration is not read, and with no
+  // encoding named the text is not converted either.
   int options = XML_PARSE_NONET | XML_PARSE_COMPACT;
-  const char* encoding = nullptr;
-  if (source == TSource::Utf8Text) {
-    options |= XML_PARSE_IGNORE_ENC;
-    encoding = "UTF-8";
-  }
-  TDocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                url.empty() ? nullptr : url.c_str(), encoding, options));
+  if (source == TSource::Utf8Text) options |= XML_PARSE_IGNORE_ENC;
+  // The parser reads the bytes as it goes, as from a file, rather than from
+  // a whole copy of its own.
+  TMemoryReader reader{bytes};
+  TDocPtr doc(xmlCtxtReadIO(parser.get(), ReadMemory, nullptr, &reader, url.empty() ? nullptr : url.c_str(),
+                            nullptr, options));
   if (state.Refused) {
     throw EXMLCursorError(ParseErrorMessage(XML_ERR_USER_STOP, state.Line, state.Column, url,
                                             SourceLine(bytes, state.Line, state.Column), state.Reason));
@@ -261,11 +309,13 @@ TDocPtr ParseDocument(std::string_view bytes, const std::string& url, TSource so
   return doc;
 }
 
-std::string DocumentMarkup(xmlDoc* doc) {
+std::string DocumentMarkup(xmlDoc* doc, std::size_t expectedSize) {
   // libxml2 writes the declaration from the document's encoding; the text
   // form carries the version alone, and only where the source had one.
-  std::string text = doc->standalone != -1 ? "<?xml version=\"1.0\"?>\n" : "";
-  text += Serialise(doc, nullptr, "UTF-8", XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL);
+  std::string text;
+  text.reserve(expectedSize);
+  if (doc->standalone != -1) text = "<?xml version=\"1.0\"?>\n";
+  SerialiseInto(text, doc, nullptr, "UTF-8", XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL);
   return text;
 }
 
@@ -280,12 +330,28 @@ std::string NodeMarkup(xmlNode* node) {
   return text;
 }
 
-std::string DocumentFileBytes(xmlDoc* doc) {
-  if (doc->standalone == -1) return Serialise(doc, nullptr, "UTF-8", XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL);
+void WriteDocumentFileBytes(xmlDoc* doc, const std::function<void(const std::string&)>& write) {
+  EnsureLibXml();
+  TStretchWriter writer{write, {}, {}};
+  const char* encoding = "UTF-8";
+  int options = XML_SAVE_NO_EMPTY | XML_SAVE_NO_DECL;
+  if (doc->standalone != -1 && doc->encoding) {
+    encoding = reinterpret_cast<const char*>(doc->encoding);
+    options = XML_SAVE_NO_EMPTY;
+  }
+  // Refused before anything is written.
+  xmlSaveCtxtPtr save = xmlSaveToIO(TStretchWriter::Take, CloseNothing, &writer, encoding, options);
+  if (save == nullptr) throw EXMLCursorError(std::string("Unsupported encoding \"") + encoding + "\"");
+  writer.Pending.reserve(TStretchWriter::kStretch + 65536);
   // A declaration without encoding name is written as it stands: the bytes
   // are then UTF-8, the encoding such a declaration means.
-  if (!doc->encoding) return DocumentMarkup(doc);
-  return Serialise(doc, nullptr, reinterpret_cast<const char*>(doc->encoding), XML_SAVE_NO_EMPTY);
+  if (doc->standalone != -1 && !doc->encoding) writer.Pending = "<?xml version=\"1.0\"?>\n";
+  xmlSaveDoc(save, doc);
+  const int closed = xmlSaveClose(save);
+  if (writer.Failure) std::rethrow_exception(writer.Failure);
+  if (closed < 0) throw EXMLCursorError("The document could not be written");
+  writer.Flush();
+  if (writer.Failure) std::rethrow_exception(writer.Failure);
 }
 
 xmlNode* DomParent(const xmlNode* node) {

@@ -7,6 +7,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -85,11 +86,14 @@ std::string ParseErrorMessage(int code, int line, int column, const std::string&
 // The whole document as XML gives it: "<?xml version=\"1.0\"?>" and a line
 // feed when the document was read with a declaration, then the prolog and the
 // root, UTF-8, empty elements as start and end tag.
-std::string DocumentMarkup(xmlDoc* doc);
+// expectedSize is reserved beforehand (the size of the last text of the tree).
+std::string DocumentMarkup(xmlDoc* doc, std::size_t expectedSize = 0);
 // One node's markup, UTF-8, empty elements as start and end tag.
 std::string NodeMarkup(xmlNode* node);
-// The bytes Save writes: the declared encoding (UTF-8 without one).
-std::string DocumentFileBytes(xmlDoc* doc);
+// Hands the bytes Save writes (the declared encoding, UTF-8 without one) to
+// write, in stretches of about a megabyte, as they are made; nothing when
+// the encoding cannot be written. Raises what write raises.
+void WriteDocumentFileBytes(xmlDoc* doc, const std::function<void(const std::string&)>& write);
 
 // The node's parent as the document model sees it: none for attributes, the
 // document node and nodes outside the tree proper (entity contents).

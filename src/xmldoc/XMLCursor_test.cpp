@@ -384,6 +384,30 @@ TEST(XMLCursorLoad, AFailedLoadKeepsSelectionPositionAndContent) {
   EXPECT_EQ(vehicles->CurrentIndex(), 1);
 }
 
+// The program's own text: the old tree goes before the new one is read, so a
+// failed reload shows it already gone; a tree another cursor holds stays.
+TEST(XMLCursorLoad, ReloadLetsTheOldTreeGoFirst) {
+  IXMLCursorPtr doc = Loaded();
+  std::weak_ptr<_xmlDoc> old = doc->DOMDocument();
+  doc->ReloadXML("<?xml version=\"1.0\"?>\n<feed><a>1</a></feed>");
+  EXPECT_TRUE(old.expired());
+  EXPECT_EQ(doc->NodeName(), "feed");
+  EXPECT_EQ(doc->XML(), "<?xml version=\"1.0\"?>\n<feed><a>1</a></feed>\n");
+
+  old = doc->DOMDocument();
+  EXPECT_EQ(ErrorOf([&] { doc->ReloadXML("<a>\n<b>\n</a>"); }),
+            "Error 76 on line 3, char 5 in \"\"\r\n</a>\r\nOpening and ending tag mismatch: b line 2 and a");
+  EXPECT_TRUE(old.expired());
+  EXPECT_TRUE(doc->Eof());
+  EXPECT_EQ(doc->XML(), "");
+
+  doc->ReloadXML("<r><v>1</v></r>");
+  IXMLCursorPtr held = doc->Select("v");
+  doc->ReloadXML("<r><v>2</v></r>");
+  EXPECT_EQ(held->GetValue("."), "1");
+  EXPECT_EQ(doc->GetValue("v"), "2");
+}
+
 TEST(XMLCursorLoad, FileErrorsCarryThePrefixOfWhetherTheFileExists) {
   TTempDir dir;
   const std::string missing = dir / "ExpDatasNone.xml";
@@ -418,6 +442,21 @@ TEST(XMLCursorSave, WritesTheBytesOfTheDeclaredEncoding) {
   doc->LoadXML("<?xml version=\"1.0\"?><a>é</a>");
   doc->Save(dir / "feed.xml");
   EXPECT_EQ(testsupport::ReadFile(dir / "feed.xml"), "<?xml version=\"1.0\"?>\n<a>\xC3\xA9</a>\n");
+}
+
+// Save streams: a document of several stretches comes out whole, in order.
+TEST(XMLCursorSave, ALargeDocumentIsWrittenWhole) {
+  TTempDir dir;
+  std::string text = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><a>";
+  std::string expected = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<a>";
+  for (int k = 0; k < 300000; ++k) {
+    text += "<v>" + std::to_string(k) + "é€</v>";
+    expected += "<v>" + std::to_string(k) + "\xE9\xA4</v>";
+  }
+  text += "</a>";
+  expected += "</a>\n";
+  Loaded(text)->Save(dir / "feed.xml");
+  EXPECT_TRUE(testsupport::ReadFile(dir / "feed.xml") == expected);
 }
 
 TEST(XMLCursorSave, CreatesTheFolderChainFirst) {
