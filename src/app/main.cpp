@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
                                     std::cout, std::cerr, status)) {
     return status;
   }
+  // Before the run and its log, as for the usage line.
   if (arguments.size() == 1 && arguments[0] == "--etat") return report::PrintStatusSummary(portals, std::cout);
   report::RegisterAfterRunSteps(portals);
   app::TConsoleWindow window;

@@ -18,12 +18,6 @@ shell::TFeedBuilder WithTransfers(std::function<void(TFeedRun&)> build) {
   return [build = std::move(build)](shell::TRunControl& run) {
     transfer::TTransfers transfers(run);
     TFeedRun feed{run, transfers};
-    // The run's record counts the photos the transfers could not send, whatever the end.
-    struct TCountNotSent {
-      shell::TRunControl& Run;
-      const transfer::TTransfers& Transfers;
-      ~TCountNotSent() { Run.Counters.PhotosNotSentCount = Transfers.PhotosNotSent; }
-    } countNotSent{run, transfers};
     build(feed);
   };
 }

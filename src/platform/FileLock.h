@@ -1,26 +1,35 @@
-// An exclusive lock held through a lock file, for as long as the object lives.
+// An exclusive lock shared by the program's processes through a lock file.
 //
-// The lock is the kernel's (flock): a process that dies, however it dies,
-// releases it, so a killed run never blocks the next one. The holder writes
-// its process id into the file, so that a process refused the lock can say
-// who holds it.
+// A lock is held from TryAcquire or Acquire until the object is destroyed, or
+// the process ends: the lock is the kernel's (flock), so a process that dies,
+// however it dies, releases it and a killed run never blocks the next one.
+// The lock file is made when missing and never deleted, so that every
+// process locks the same file; a link in its place is refused. The lock is
+// advisory: it only orders processes that take it.
 #pragma once
 
-#include <memory>
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace platform {
 
 class TFileLock {
 public:
-  // Takes the lock of path (created when missing; a link is refused). When
-  // another process holds it, answers nullptr and sets holder to the process
-  // id that process wrote (empty when unknown). Raises EInOutError naming
-  // the file when it cannot be opened or locked.
-  static std::unique_ptr<TFileLock> TryAcquire(const std::string& path, std::string& holder);
-  ~TFileLock();
+  // Takes the lock now and writes this process's id into the file. When
+  // another process holds it, answers nullopt and sets holder to the process
+  // id that process wrote (empty when unknown). Raises EInOutError naming the
+  // file when it cannot be opened or locked.
+  static std::optional<TFileLock> TryAcquire(const std::string& path, std::string& holder);
+  // Waits up to `wait` for the lock; nullopt when another process still holds
+  // it then. Raises EInOutError when the lock file cannot be opened.
+  static std::optional<TFileLock> Acquire(const std::string& lockFile, std::chrono::milliseconds wait);
+
+  TFileLock(TFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  TFileLock& operator=(TFileLock&& other) noexcept;
   TFileLock(const TFileLock&) = delete;
   TFileLock& operator=(const TFileLock&) = delete;
+  ~TFileLock();
 
 private:
   explicit TFileLock(int fd) : fd_(fd) {}

@@ -12,6 +12,7 @@
 
 #include "platform/Ansi.h"
 #include "platform/Errors.h"
+#include "platform/FileDescriptors.h"
 #include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
@@ -42,16 +43,14 @@ private:
   int fd_;
 };
 
-void WriteAll(int fd, const std::string& bytes, const std::string& path) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseInOutError(errno, path);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+// Opens native with flags, writes all of bytes and closes, raising the
+// error of the step that failed, about path.
+void WriteWhole(const std::string& path, const std::string& native, int flags, const std::string& bytes) {
+  TFd fd(open(native.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666));
+  if (fd.get() < 0) RaiseInOutError(errno, path);
+  if (flags & O_CREAT) NoteEntryCreated(native);
+  WriteAllBytes(fd.get(), bytes, path);
+  if (fd.Close() != 0) RaiseInOutError(errno, path);
 }
 
 bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, std::size_t m) {
@@ -239,28 +238,15 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  const std::string native = NativePath(path);
-  TFd fd(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.get() < 0) RaiseInOutError(errno, path);
-  NoteEntryCreated(native);
-  WriteAll(fd.get(), bytes, path);
-  if (fd.Close() != 0) RaiseInOutError(errno, path);
+  WriteWhole(path, NativePath(path), O_CREAT | O_TRUNC, bytes);
 }
 
 void AppendFileBytes(const std::string& path, const std::string& bytes) {
-  TFd fd(open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-  if (fd.get() < 0) RaiseInOutError(errno, path);
-  WriteAll(fd.get(), bytes, path);
-  if (fd.Close() != 0) RaiseInOutError(errno, path);
+  WriteWhole(path, NativePath(path), O_APPEND, bytes);
 }
 
 void AppendFileBytesCreating(const std::string& path, const std::string& bytes) {
-  const std::string native = NativePath(path);
-  TFd fd(open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  if (fd.get() < 0) RaiseInOutError(errno, path);
-  NoteEntryCreated(native);
-  WriteAll(fd.get(), bytes, path);
-  if (fd.Close() != 0) RaiseInOutError(errno, path);
+  WriteWhole(path, NativePath(path), O_APPEND | O_CREAT, bytes);
 }
 
 std::string TempFolder() {

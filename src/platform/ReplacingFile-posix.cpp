@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/Errors.h"
+#include "platform/FileDescriptors.h"
 #include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
@@ -65,15 +66,7 @@ TReplacingFile::~TReplacingFile() {
 
 void TReplacingFile::Write(std::string_view bytes) {
   if (fd_ < 0) RaiseInOutError(EBADF, path_);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseInOutError(errno, path_);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  WriteAllBytes(fd_, bytes, path_);
 }
 
 void TReplacingFile::Commit() {

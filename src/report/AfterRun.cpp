@@ -1,5 +1,6 @@
 #include "report/AfterRun.h"
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -13,6 +14,7 @@
 #include "report/RunSummary.h"
 #include "report/StatusPage.h"
 #include "shell/ActivityLog.h"
+#include "shell/RunFolders.h"
 
 namespace report {
 namespace {
@@ -21,6 +23,11 @@ namespace {
 // when the log cannot be written (it may be what ended the run).
 void Tell(shell::TRunControl& run, const std::string& text) {
   try {
+    // A refused run's log belongs to the run that holds the lock.
+    if (run.Outcome() == shell::TRunOutcome::Refused) {
+      run.Window.AddMemoLine(text);
+      return;
+    }
     shell::LogLine(run, text);
   } catch (const std::exception&) {
     run.Window.AddMemoLine(text);

@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
+#include "shell/RunFolders.h"
 
 #ifndef ANNONCIA_VERSION
 #error "ANNONCIA_VERSION must hold the program's version"
@@ -129,7 +130,7 @@ std::vector<THistoryEntry> ReadHistory(const std::string& path) {
   return entries;
 }
 
-std::unique_ptr<platform::TFileLock> LockHistory(const std::string& lockPath) {
+std::optional<platform::TFileLock> LockHistory(const std::string& lockPath) {
   // Another run holds it only while it writes a line and the page.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (std::string holder;;) {

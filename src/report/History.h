@@ -62,8 +62,9 @@ std::vector<THistoryEntry> ReadHistory(const std::string& path);
 // 1970 UTC; nullopt for another text.
 std::optional<std::int64_t> ParseIso8601(const std::string& text);
 
-// The history's lock, waited for a while; raises when it cannot be had.
-std::unique_ptr<platform::TFileLock> LockHistory(const std::string& lockPath);
+// The history's lock (always held on return), waited for a while; raises
+// when it cannot be had.
+std::optional<platform::TFileLock> LockHistory(const std::string& lockPath);
 
 // Appends a line to the history at path (made when missing) and drops the
 // oldest lines past `bound`. The caller holds the lock. Raises

@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
 #include "report/RunSummary.h"
+#include "shell/RunFolders.h"
 
 namespace report {
 namespace {

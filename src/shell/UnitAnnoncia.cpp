@@ -66,9 +66,11 @@ void TRunControl::FinishRun() {
     try {
       step(*this, r);
     } catch (const std::exception& error) {
-      // The log itself may be what failed.
+      // The log itself may be what failed; a refused run's log belongs to
+      // the run that holds the lock.
       try {
-        LogLine(*this, error.what());
+        if (outcome_ == TRunOutcome::Refused) Window.AddMemoLine(error.what());
+        else LogLine(*this, error.what());
       } catch (const std::exception&) {
         Window.AddMemoLine(error.what());
       }

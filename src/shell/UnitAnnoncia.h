@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,7 @@ struct TRunCounters {
   std::int32_t PhotoLinkCount = 0;
   std::int32_t PhotosUpdatedCount = 0;  // photo uploads tried ("Update n" lines)
   std::int32_t PhotosMissingCount = 0;  // photos and thumbnails found in no folder ("Pb Existence")
-  std::int32_t PhotosNotSentCount = 0;  // photo uploads that failed
+  std::int32_t PhotosNotSentCount = 0;  // photos that were to be sent and were not
 };
 
 // The files of the run: the feed the builder wrote and the archive it
@@ -150,10 +151,10 @@ public:
 
 private:
   void RunAndCatch(const std::string& option);
-  void RecordError(const std::exception& error);
-  void FinishRun();
   // Takes the portal's run lock, or records the refusal and answers false.
   bool LockPortal();
+  void RecordError(const std::exception& error);
+  void FinishRun();
 
   TPortalTable portals_;
   std::string currentOption_;
@@ -168,7 +169,7 @@ private:
   std::int32_t closeTicks_ = 0;
   std::int32_t totalBytes_ = 0;
   std::int32_t lastPercent_ = 0;
-  std::unique_ptr<platform::TFileLock> runLock_;  // the portal's run lock, held for the run
+  std::optional<platform::TFileLock> runLock_;  // the portal's run lock, held for the run
   TRunRecord record_;
   TMemoTail memoTail_;
   std::chrono::steady_clock::time_point startTime_{};

@@ -16,7 +16,7 @@ std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
   const char* outcome = nullptr;
   if (transfers.PhotoServerUnavailable()) {
     // The feed goes anyway; the next run sends what is missing, since it compares names.
-    shell::LogLine(run, "Photos non envoyées : " + std::to_string(transfers.PhotosNotSent) +
+    shell::LogLine(run, "Photos non envoyées : " + std::to_string(transfers.Run.Counters.PhotosNotSentCount) +
                             " (serveur photos indisponible : " + transfers.PhotoServerProblem() +
                             ") ; la prochaine exécution les enverra");
   }

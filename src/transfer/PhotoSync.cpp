@@ -119,7 +119,7 @@ bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName) {
 void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
   shell::IMainWindow& window = transfers.Run.Window;
   if (transfers.PhotoServerUnavailable()) {
-    ++transfers.PhotosNotSent;
+    ++transfers.Run.Counters.PhotosNotSentCount;
     return;
   }
   try {
@@ -130,7 +130,7 @@ void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
     }
   } catch (const std::exception& error) {
     transfers.MarkPhotoServerUnavailable(error.what());
-    ++transfers.PhotosNotSent;
+    ++transfers.Run.Counters.PhotosNotSentCount;
     return;
   }
   const std::string name = platform::ExtractFileName(localPath);
@@ -146,12 +146,12 @@ void UploadPhoto(TTransfers& transfers, const std::string& localPath) {
     transfers.MarkPhotoServerUnavailable(std::string(refusal.what()) + ", " + kEnvoiNomTemporaire +
                                          "=0 dans la section [" + kPhotoServerSection +
                                          "] envoie les photos directement sous leur nom");
-    ++transfers.PhotosNotSent;
+    ++transfers.Run.Counters.PhotosNotSentCount;
   } catch (const EFtpError& error) {
     // A photo the server refuses is sent again by the next run, which still misses it.
     if (IsRefusalOfOneFile(error)) return;
     transfers.MarkPhotoServerUnavailable(error.what());
-    ++transfers.PhotosNotSent;
+    ++transfers.Run.Counters.PhotosNotSentCount;
   }
 }
 

@@ -45,7 +45,7 @@ bool IsPhotoOnServer(TTransfers& transfers, const std::string& fileName);
 
 // Stores the local file on the photo server under its own name, opening the
 // photo session first if needed. Swallows every FTP error; counts the photo
-// in PhotosNotSent when the server is unavailable.
+// in the run's PhotosNotSentCount when it is not sent.
 void UploadPhoto(TTransfers& transfers, const std::string& localPath);
 
 }  // namespace transfer

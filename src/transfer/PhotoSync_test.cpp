@@ -174,7 +174,7 @@ TEST_F(PhotoSyncTest, APhotoServerThatFailsIsMarkedUnavailableAndNeverContactedA
     EXPECT_LE(server.Count("USER"), 1);
     EXPECT_LE(server.Count("STOR"), 1);  // stall_reply: the one upload whose reply never came
     for (const auto& name : testsupport::ListFolder(server.Root())) EXPECT_TRUE(name.ends_with(".part")) << name;
-    EXPECT_EQ(transfers->PhotosNotSent, 3);
+    EXPECT_EQ(transfers->Run.Counters.PhotosNotSentCount, 3);
 
     auto log = Logged();
     if (c.Listed) {

@@ -50,8 +50,6 @@ public:
   const std::string& PhotoServerProblem() const { return photoServerProblem_; }
   // Marks it (the first reason is kept) and logs a line saying so.
   void MarkPhotoServerUnavailable(const std::string& reason);
-  // Photos that would have been sent but were not, the server being unavailable.
-  int PhotosNotSent = 0;
   // EnvoiNomTemporaire of the section Clicheo.
   bool PhotosSentUnderTemporaryName() const;
 
