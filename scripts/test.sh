@@ -61,11 +61,14 @@ fuzz_stage() {
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DANNONCIA_FUZZ=ON -DANNONCIA_TESTS=OFF -DANNONCIA_GUI=OFF >/dev/null
   cmake --build build-fuzz -j "$jobs" --target fuzzers
+  # Every committed corpus is replayed (each input once): mutating runs find
+  # new inputs at random, which a test run must not depend on; they are
+  # scripts/fuzz.sh's. Open findings wait in fuzz/open/ until they are fixed.
   for target in settings xmlcursor textrules ziparchive; do
-    echo "-- fuzz_$target, ${FUZZ_SECONDS:-20} s"
-    FUZZ_BUILD=0 ./scripts/fuzz.sh "$target" "${FUZZ_SECONDS:-20}" 2>build-fuzz/fuzz-$target.log ||
+    echo "-- fuzz_$target: corpus replay"
+    build-fuzz/fuzz/fuzz_$target -runs=0 -timeout=10 fuzz/corpus/$target 2>build-fuzz/fuzz-$target.log ||
       { tail -n 60 build-fuzz/fuzz-$target.log; echo "fuzz_$target failed: see build-fuzz/fuzz-$target.log" >&2; return 1; }
-    grep -E "^(stat::number_of_executed_units|Done)" build-fuzz/fuzz-$target.log || true
+    grep -E "^(stat::number_of_executed_units|Done)|INITED" build-fuzz/fuzz-$target.log || true
   done
 }
 
