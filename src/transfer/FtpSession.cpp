@@ -14,6 +14,7 @@
 #include "platform/Ansi.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "transfer/FtpReplies.h"
 
 namespace transfer {
 namespace {
@@ -51,17 +52,6 @@ struct TCurlFree {
 struct TSlistDeleter {
   void operator()(curl_slist* p) const { curl_slist_free_all(p); }
 };
-
-// The code of a reply line ("421 Bye" -> 421), 0 for anything else.
-int ReplyCode(std::string_view line) {
-  if (line.size() < 3) return 0;
-  int code = 0;
-  for (const char c : line.substr(0, 3)) {
-    if (c < '0' || c > '9') return 0;
-    code = code * 10 + (c - '0');
-  }
-  return code;
-}
 
 // A time limit is the network's failure whatever was last said; otherwise a
 // refusal is the server's, and the rest is the connection's.
@@ -438,16 +428,9 @@ int TFtpSession::TImpl::OnDebug(CURL*, curl_infotype type, char* data, std::size
     return 0;
   }
   if (type != CURLINFO_HEADER_IN) return 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-    if (line.empty()) continue;
+  for (const std::string_view line : ReplyLines(text)) {
     call->LastReply = std::string(line);
-    if (line.size() > 3 && line[3] == '-') continue;  // a reply's leading lines
+    if (!IsFinalReplyLine(line)) continue;
     if (call->Kind == TKind::Command) call->Replies.push_back({call->LastVerb, std::string(line)});
     const std::string_view code = line.substr(0, 3);
     if (code == "230") {
@@ -629,19 +612,9 @@ std::vector<std::string> TFtpSession::TImpl::ListNames() {
   freshConnection_ = false;
   if (events_.Status) events_.Status("Transfer complete");
 
-  std::vector<std::string> names;
-  std::size_t start = 0;
-  while (start < listing.size()) {
-    std::size_t end = listing.find('\n', start);
-    if (end == std::string::npos) end = listing.size();
-    std::string line = listing.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    if (names.size() == kMaxListingNames) Fail("Listing too large", TFtpFailure::TooLarge);
-    names.push_back(std::move(line));
-  }
-  return names;
+  auto names = ListingNames(listing, kMaxListingNames);
+  if (!names) Fail("Listing too large", TFtpFailure::TooLarge);
+  return std::move(*names);
 }
 
 std::vector<TFtpSession::TImpl::TReply> TFtpSession::TImpl::Command(const std::vector<std::string>& commands) {
@@ -679,15 +652,7 @@ std::optional<std::int64_t> TFtpSession::TImpl::RemoteSize(const std::string& re
   if (!IsValidRemoteName(remoteName)) Fail("Invalid remote file name");
   // "*": a server without SIZE is no failure. SIZE counts bytes in binary mode only.
   for (const TReply& reply : Command({"*TYPE I", "*SIZE " + remoteName})) {
-    if (reply.Verb != "SIZE" || ReplyCode(reply.Line) != 213 || reply.Line.size() < 5) continue;
-    std::int64_t size = 0;
-    const std::string_view digits = std::string_view(reply.Line).substr(4);
-    if (digits.empty() || digits.size() > 18) return std::nullopt;
-    for (const char c : digits) {
-      if (c < '0' || c > '9') return std::nullopt;
-      size = size * 10 + (c - '0');
-    }
-    return size;
+    if (reply.Verb == "SIZE") return SizeFromReply(reply.Line);
   }
   return std::nullopt;
 }
