@@ -1,6 +1,7 @@
 // The FTP session over SFTP, against a real SSH file server on loopback.
 #include <gtest/gtest.h>
 
+#include "support/FtpServer.h"
 #include "support/SftpServer.h"
 #include "support/TestSupport.h"
 #include "transfer/FtpSession.h"
@@ -192,4 +193,18 @@ TEST_F(SftpSessionTest, OnlyAKnownHostKeyIsTrustedAndARefusalGivesTheServersFing
     EXPECT_EQ(message.find('\n'), std::string::npos) << c.Name << ": one line";
   }
   EXPECT_FALSE(testsupport::PathExists(none)) << "nothing is trusted on first use";
+}
+
+TEST_F(SftpSessionTest, AServerThatNeverSpeaksIsGivenUpWithinTheConnectLimit) {
+  // A server that takes the connection and says nothing, not even its banner.
+  testsupport::TFtpServer silent({.Faults = {testsupport::ftpfault::Silent}});
+  session = std::make_unique<TFtpSession>(transfer::TFtpEvents{}, transfer::TFtpTimeLimits{2s, 2s, 2s, 2s});
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    session->Connect(silent.Address(), "annoncia", kPassword, "", {.Security = TFtpSecurity::Sftp});
+    ADD_FAILURE() << "connected";
+  } catch (const EFtpError& e) {
+    EXPECT_EQ(e.Failure(), TFtpFailure::Network) << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
 }
