@@ -1,6 +1,8 @@
-// A real SFTP server for tests: ProFTPD's SFTP module, started as a child
-// process on 127.0.0.1 and a free port with a configuration, an RSA host key
-// (ssh-keygen) and one virtual user made here: no system account is used.
+// A real SFTP server for tests, started as a child process on 127.0.0.1 and a
+// free port with a configuration and a host key (ssh-keygen) made here:
+// ProFTPD's SFTP module with one virtual user (no system account is used), or
+// OpenSSH's sshd, where the user is the one running the tests (root: sshd
+// needs it), logging in by key only, jailed in a folder of its own.
 //
 //   TSftpServer server({.Folder = "www/clicheo"});
 //   ... ServeurFTP=server.Address(), Securite=SFTP, EmpreinteSSH=server.Fingerprint() ...
@@ -18,8 +20,11 @@
 
 namespace testsupport {
 
+enum class TSftpImplementation { ProFtpd, OpenSsh };
+
 struct TSftpServerOptions {
-  std::string User = "annoncia";
+  TSftpImplementation Implementation = TSftpImplementation::ProFtpd;
+  std::string User = "annoncia";  // OpenSsh: ignored, see UserName()
   std::string Password = "Secret42";
   std::string Folder = "";  // made inside the home folder
   int LifetimeSeconds = 120;
@@ -32,6 +37,8 @@ public:
   TSftpServer(const TSftpServer&) = delete;
   TSftpServer& operator=(const TSftpServer&) = delete;
 
+  // The user to log in as.
+  std::string UserName() const;
   // "127.0.0.1:port", the form a ServeurFTP setting takes.
   std::string Address() const;
   int Port() const { return port_; }
@@ -42,7 +49,7 @@ public:
   // A private key the user may log in with, and its passphrase.
   std::string ClientKey() const { return dir_ / "client_key"; }
   static constexpr const char* ClientKeyPassphrase() { return "Cle-de-test-7"; }
-  std::string Home() const { return dir_ / "home"; }
+  std::string Home() const { return home_; }
   // Where uploads land: the home folder, plus Folder.
   std::string Root() const;
   // The server's own log, for failure messages.
@@ -50,8 +57,12 @@ public:
 
 private:
   void Start();
+  std::string ProFtpdConfiguration() const;
+  std::string SshdConfiguration() const;
   TSftpServerOptions options_;
   TTempDir dir_;
+  std::string jail_;  // OpenSsh: root-owned folder under /run (sshd refuses a jail under /tmp)
+  std::string home_;
   std::string fingerprint_;
   int pid_ = -1;
   int port_ = 0;
