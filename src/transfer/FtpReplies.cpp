@@ -42,14 +42,8 @@ std::optional<std::int64_t> SizeFromReply(std::string_view line) {
 
 std::optional<std::vector<std::string>> ListingNames(std::string_view listing, std::size_t maxNames) {
   std::vector<std::string> names;
-  std::size_t start = 0;
-  while (start < listing.size()) {
-    std::size_t end = listing.find('\n', start);
-    if (end == std::string_view::npos) end = listing.size();
-    std::string_view line = listing.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line == "." || line == "..") continue;
+  for (const std::string_view line : ReplyLines(listing)) {
+    if (line == "." || line == "..") continue;
     if (names.size() == maxNames) return std::nullopt;
     names.emplace_back(line);
   }

@@ -26,8 +26,8 @@ bool IsFinalReplyLine(std::string_view line);
 // The size in a "213 12345" answer to SIZE; nullopt for any other answer.
 std::optional<std::int64_t> SizeFromReply(std::string_view line);
 
-// The names of a names-only listing, one per line (LF or CR LF), empty lines
-// and the folder's own "." and ".." left out (SFTP lists them). nullopt when
+// The names of a names-only listing, one per line (as ReplyLines cuts them),
+// the folder's own "." and ".." left out (SFTP lists them). nullopt when
 // there are more than maxNames names.
 std::optional<std::vector<std::string>> ListingNames(std::string_view listing, std::size_t maxNames);
 

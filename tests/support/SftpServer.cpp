@@ -32,23 +32,6 @@ void Must(const TProcessResult& result, const std::string& what) {
   if (result.ExitStatus != 0) throw std::runtime_error(what + " failed: " + result.Out + result.Err);
 }
 
-// A port nothing listens on at the moment (the server may still lose it to
-// another process before it binds: Start tries again then).
-int FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof a;
-  if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
-    if (s >= 0) close(s);
-    throw std::runtime_error("no free port");
-  }
-  close(s);
-  return ntohs(a.sin_port);
-}
-
 bool Accepts(int port) {
   const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s < 0) return false;
@@ -114,7 +97,7 @@ TSftpServer::TSftpServer(TSftpServerOptions options) : options_(std::move(option
 
 void TSftpServer::Start() {
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = FreePort();
+    port_ = ClosedLoopbackPort();  // may be taken before the server binds it: then another
     const bool openSsh = options_.Implementation == TSftpImplementation::OpenSsh;
     WriteFile(dir_ / "server.conf", openSsh ? SshdConfiguration() : ProFtpdConfiguration());
     // timeout(1) ends the server after its lifetime whatever becomes of us.
@@ -153,7 +136,6 @@ void TSftpServer::Start() {
       waitpid(pid_, nullptr, 0);
     }
     pid_ = -1;
-    // Lost the port to someone else: another one.
     if (Diagnostics().find("in use") == std::string::npos) break;
   }
   throw std::runtime_error("the SFTP test server did not start:\n" + Diagnostics());
