@@ -20,14 +20,14 @@ int ReplyCode(std::string_view line);
 std::vector<std::string_view> ReplyLines(std::string_view text);
 
 // A line that ends a reply ("230 Welcome"), not one of its leading lines
-// ("230-Welcome").
+// ("230-Welcome") nor a text line inside it (" Welcome").
 bool IsFinalReplyLine(std::string_view line);
 
 // The size in a "213 12345" answer to SIZE; nullopt for any other answer.
 std::optional<std::int64_t> SizeFromReply(std::string_view line);
 
-// The names of a names-only listing, one per line (as ReplyLines cuts them),
-// the folder's own "." and ".." left out (SFTP lists them). nullopt when
+// The names of a names-only listing, one per line (LF, CR LF or CR), empty lines
+// and the folder's own "." and ".." left out (SFTP lists them). nullopt when
 // there are more than maxNames names.
 std::optional<std::vector<std::string>> ListingNames(std::string_view listing, std::size_t maxNames);
 

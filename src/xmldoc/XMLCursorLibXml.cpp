@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <map>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -187,6 +188,44 @@ struct TStretchWriter {
   }
 };
 
+// Whether a file written in the encoding reads again: libxml2 writes some
+// encodings it can read but not find again in what it wrote (UTF-7 turns the
+// "<" of the declaration into "+ADw"). A small document is written and read
+// back once per encoding name.
+bool ReadsBackAfterWriting(const char* encoding) {
+  static std::mutex guard;
+  static std::map<std::string, bool> known;
+  const std::lock_guard<std::mutex> lock(guard);
+  if (const auto found = known.find(encoding); found != known.end()) return found->second;
+
+  TErrorCapture quiet;
+  bool readable = false;
+  const TDocPtr probe(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
+  const char* const kText = "\xC3\xA9<&";
+  xmlNode* root = probe ? xmlNewDocNode(probe.get(), nullptr, reinterpret_cast<const xmlChar*>("a"), nullptr) : nullptr;
+  if (root != nullptr) {
+    xmlDocSetRootElement(probe.get(), root);
+    xmlNodeAddContent(root, reinterpret_cast<const xmlChar*>(kText));
+    std::string written;
+    xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, CloseNothing, &written, encoding, XML_SAVE_NO_EMPTY);
+    if (save != nullptr) {
+      xmlSaveDoc(save, probe.get());
+      if (xmlSaveClose(save) >= 0 && written.size() <= static_cast<std::size_t>(INT_MAX)) {
+        const TDocPtr again(xmlReadMemory(written.data(), static_cast<int>(written.size()), nullptr, nullptr,
+                                          XML_PARSE_NONET));
+        const xmlNode* element = again ? xmlDocGetRootElement(again.get()) : nullptr;
+        if (element != nullptr && xmlStrcmp(element->name, root->name) == 0) {
+          xmlChar* content = xmlNodeGetContent(element);
+          readable = ToString(content) == kText;
+          xmlFree(content);
+        }
+      }
+    }
+  }
+  if (known.size() < 256) known.emplace(encoding, readable);
+  return readable;
+}
+
 // Whether any element or attribute of the subtree is in a namespace; its
 // markup then needs the declarations that may stand on its ancestors.
 bool UsesNamespaces(const xmlNode* node) {
@@ -341,6 +380,10 @@ void WriteDocumentFileBytes(xmlDoc* doc, const std::function<void(const std::str
   }
   // Refused before anything is written.
   xmlSaveCtxtPtr save = xmlSaveToIO(TStretchWriter::Take, CloseNothing, &writer, encoding, options);
+  if (save != nullptr && encoding != std::string_view("UTF-8") && !ReadsBackAfterWriting(encoding)) {
+    xmlSaveClose(save);
+    save = nullptr;
+  }
   if (save == nullptr) throw EXMLCursorError(std::string("Unsupported encoding \"") + encoding + "\"");
   writer.Pending.reserve(TStretchWriter::kStretch + 65536);
   // A declaration without encoding name is written as it stands: the bytes

@@ -145,6 +145,37 @@ bool ReadBytes(std::ifstream& in, std::string& bytes, std::size_t count) {
   return static_cast<std::size_t>(in.gcount()) == count;
 }
 
+// Where the end record lies, -1 when there is none or more than one could
+// be meant. The record is followed by its comment up to the end of the file,
+// so of the signatures found searching backwards from the last place a
+// record can start, the one whose comment ends the file is taken. Several
+// such records (one standing in another's comment), or several signatures
+// none of which ends the file, are read differently by different tools: the
+// zip engine would then rewrite the archive from another directory than the
+// one read here, so such an archive is refused. A lone record whose comment
+// length does not fit the file is still taken (a short read leaves the
+// comment empty).
+std::int64_t FindEndRecord(std::ifstream& in, std::int64_t size) {
+  const std::int64_t span = std::min(size, kEndRecordSearchSpan);
+  std::string tail;
+  in.clear();
+  in.seekg(size - span);
+  if (!ReadBytes(in, tail, static_cast<std::size_t>(span))) return -1;
+  std::int64_t ending = -1, last = -1;
+  int endingCount = 0, signatureCount = 0;
+  for (std::int64_t at = span - static_cast<std::int64_t>(kEndRecordSize); at >= 0; --at) {
+    const auto a = static_cast<std::size_t>(at);
+    if (U32(tail, a) != kEndRecordSignature) continue;
+    if (++signatureCount == 1) last = at;
+    if (at + static_cast<std::int64_t>(kEndRecordSize) + U16(tail, a + 20) == span) {
+      if (++endingCount == 1) ending = at;
+    }
+  }
+  if (endingCount == 1) return size - span + ending;
+  if (endingCount == 0 && signatureCount == 1) return size - span + last;
+  return -1;
+}
+
 }  // namespace
 
 TZip::TZip(shell::IMainWindow* owner) : owner_(owner), endRecord_(EmptyEndRecord()) {
@@ -191,26 +222,7 @@ void TZip::ReadDirectory() {
     if (!in) throw ZipException("Unable to open \n\"" + zipFileName_ + "\"");
     in.seekg(0, std::ios::end);
     size = static_cast<std::int64_t>(in.tellg());
-    if (size >= static_cast<std::int64_t>(kEndRecordSize)) {
-      std::string tail;
-      in.seekg(size - static_cast<std::int64_t>(kEndRecordSize));
-      if (ReadBytes(in, tail, kEndRecordSize) && U32(tail, 0) == kEndRecordSignature) {
-        position = size - static_cast<std::int64_t>(kEndRecordSize);
-      } else {
-        // A comment follows the record: search backwards from the last place it can start.
-        const std::int64_t span = std::min(size, kEndRecordSearchSpan);
-        in.clear();
-        in.seekg(size - span);
-        if (ReadBytes(in, tail, static_cast<std::size_t>(span))) {
-          for (std::int64_t at = span - static_cast<std::int64_t>(kEndRecordSize); at >= 0; --at) {
-            if (U32(tail, static_cast<std::size_t>(at)) == kEndRecordSignature) {
-              position = size - span + at;
-              break;
-            }
-          }
-        }
-      }
-    }
+    if (size >= static_cast<std::int64_t>(kEndRecordSize)) position = FindEndRecord(in, size);
     if (position >= 0) break;
     // The record of a multiple disk set is on its last disk.
     const std::string label = platform::RemovableVolumeLabel(zipFileName_);

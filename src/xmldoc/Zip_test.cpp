@@ -575,6 +575,13 @@ TEST_F(ZipTest, DirectoryOfArchivesMadeElsewhere) {
   std::string damaged = FixtureArchive({{"a.txt"}, {"b.txt"}});
   const std::string centralSignature("PK\x01\x02", 4);
   damaged[damaged.find(centralSignature, damaged.find(centralSignature) + 1) + 2] = 'X';  // the second header
+  // A comment holding an end record of its own: the record that ends the
+  // file is the archive's; when both could be, or neither, it is refused.
+  const std::string emptyRecord = FixtureArchive({});
+  const std::string recordInComment = FixtureArchive({{"a.txt"}}, "note " + emptyRecord + " end");
+  const std::string twoEndingRecords = FixtureArchive({{"a.txt"}}, "note " + emptyRecord);
+  std::string noEndingRecord = FixtureArchive({{"a.txt"}}, "note " + emptyRecord + " end");
+  noEndingRecord += "trailing bytes";
   std::string farDisks = FixtureArchive({});
   farDisks[farDisks.size() - 18] = static_cast<char>(0xE9);  // disk 1001
   farDisks[farDisks.size() - 17] = 0x03;
@@ -593,6 +600,10 @@ TEST_F(ZipTest, DirectoryOfArchivesMadeElsewhere) {
       {"shorter than an end record", "PK\x05\x06", {}, "\"" + archive + "\"\nis not a valid Zip file."},
       {"comment too long for the search", FixtureArchive({{"a.txt"}}, longComment + "cc"), {},
        "\"" + archive + "\"\nis not a valid Zip file."},
+      {"an end record in the comment", recordInComment, {"a.txt"}, ""},
+      {"two records that end the file", twoEndingRecords, {}, "\"" + archive + "\"\nis not a valid Zip file."},
+      {"two records, neither ending the file", noEndingRecord, {}, "\"" + archive + "\"\nis not a valid Zip file."},
+      {"one record followed by other bytes", FixtureArchive({{"a.txt"}}) + "trailing", {"a.txt"}, ""},
       {"disk numbers above 1000", farDisks, {}, "\"" + archive + "\"\nis not a valid Zip file."},
       {"damaged central directory", damaged, {}, "Error reading CentralFileHeader."},
   };
