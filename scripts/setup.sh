@@ -12,6 +12,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   python3 python3-pyftpdlib python3-aiosmtpd python3-openssl openssl
+  proftpd-core proftpd-mod-crypto
   chromium
   zip unzip
   xvfb xauth
