@@ -204,6 +204,10 @@ struct TMatrixCase {
   bool Tls13 = false;  // the servers offer TLS 1.3 beside 1.2
 };
 
+void PrintTo(const TMatrixCase& c, std::ostream* os) {
+  *os << SecurityName(c.Security) << (c.Tls13 ? " TLS 1.3" : "") << (c.Passive ? " passive" : " active");
+}
+
 std::string CaseName(const testing::TestParamInfo<TMatrixCase>& info) {
   return std::string(SecurityName(info.param.Security)) + (info.param.Tls13 ? "13" : "") +
          (info.param.Passive ? "Passive" : "Active");
@@ -352,6 +356,8 @@ struct TCertificateCase {
   const char* LogPart;          // in the log
   const char* MemoLine;         // a whole line of the memo
 };
+
+void PrintTo(const TCertificateCase& c, std::ostream* os) { *os << c.Name; }
 
 class CertificateOnProFtpd : public testing::TestWithParam<TCertificateCase> {};
 
