@@ -30,6 +30,7 @@ WRAPPED = [
     (re.compile(r"^curl/"), re.compile(r"^transfer/(FtpSession|MailAlert)[^/]*$"), "transfer", "libcurl"),
     (re.compile(r"^(Q[A-Za-z]+|Qt[A-Za-z]+/.*)$"), re.compile(r"^app/"), "app", "Qt"),
     (re.compile(r"^nlohmann/"), re.compile(r"^report/"), "report", "nlohmann-json"),
+    (re.compile(r"^openssl/"), re.compile(r"^transfer/SshHostKey[^/]*$"), "transfer", "OpenSSL"),
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

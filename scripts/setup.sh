@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libxml2-dev libxslt1-dev libxml2-utils
-  libzip-dev libcurl4-openssl-dev
+  libzip-dev libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
   qt6-base-dev
   libgtest-dev
   clang libclang-rt-14-dev
   python3 python3-pyftpdlib python3-aiosmtpd python3-openssl openssl
+  proftpd-core proftpd-mod-crypto openssh-client
   chromium
   zip unzip
   xvfb xauth

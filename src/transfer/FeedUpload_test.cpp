@@ -355,7 +355,13 @@ TEST_F(FeedUploadTest, ConnectionSettingsOfThePortalSectionAreUsed) {
   BeginRun("Securite=SSL3\r\n");
   EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP : Erreur Connexion au serveur. ");
   EXPECT_EQ(server.Count("USER"), 1);
-  EXPECT_NE(LogText().find(" - Securite=SSL3 inconnu dans la section [PARUVENDU] (vide, TLS ou TLS-implicite)\r\n"),
+  EXPECT_NE(LogText().find(" - Securite=SSL3 inconnu dans la section [PARUVENDU] (vide, TLS, TLS-implicite ou SFTP)\r\n"),
+            std::string::npos)
+      << LogText();
+  // Nor does a host key that is no SHA-256 fingerprint leave the key unchecked.
+  BeginRun("Securite=SFTP\r\nEmpreinteSSH=16:27:ac:a5:76:28\r\n");
+  EXPECT_EQ(transfer::UploadFeedFile(*transfers, Feed("feed.zip", "PK")), "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_NE(LogText().find("EmpreinteSSH=16:27:ac:a5:76:28 dans la section [PARUVENDU] n'est pas une empreinte SHA256"),
             std::string::npos)
       << LogText();
 }

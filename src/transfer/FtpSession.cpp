@@ -15,6 +15,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "transfer/FtpReplies.h"
+#include "transfer/SshHostKey.h"
 
 namespace transfer {
 namespace {
@@ -67,6 +68,33 @@ TFtpFailure Classify(CURLcode code, int reply) {
   if (reply >= 400 && reply < 500) return TFtpFailure::Temporary;
   if (reply >= 500 && reply < 600) return TFtpFailure::Refused;
   return TFtpFailure::Network;
+}
+
+// SFTP has no reply codes: a refusal by the server is told by curl's code
+// and given the FTP code of the same meaning (530: login denied, 550: the
+// file or the action refused), so that callers need not know the protocol.
+int SftpRefusalReply(CURLcode code) {
+  switch (code) {
+    case CURLE_LOGIN_DENIED: return 530;
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_REMOTE_FILE_EXISTS:
+    case CURLE_REMOTE_DISK_FULL:
+    case CURLE_QUOTE_ERROR:
+    case CURLE_UPLOAD_FAILED: return 550;
+    default: return 0;
+  }
+}
+
+// A path for an SFTP command, in quotes (curl's command reader takes "\"
+// and "\"" inside them).
+std::string SftpQuoted(const std::string& path) {
+  std::string quoted = "\"";
+  for (const char c : path) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
 }
 
 bool HasLineBreakOrNul(std::string_view text) {
@@ -171,6 +199,7 @@ public:
 
 private:
   enum class TKind { Connect, Store, List, Command };
+  bool sftp_ = false;
   // A final reply to a command of a Command call, with the command's verb.
   struct TReply {
     std::string Verb;
@@ -202,6 +231,7 @@ private:
     bool ListingTooLarge = false;
     std::string LastVerb;         // of the last command sent
     std::vector<TReply> Replies;  // Command calls only
+    std::string HostKeyProblem;   // SFTP: why the host key was refused
   };
 
   void SetUpHandles();
@@ -213,11 +243,17 @@ private:
                          const std::string& command = "");
   [[noreturn]] void FailCall(CURLcode code, const TCall& call);
   std::string Describe(CURLcode code, const TCall& call) const;
-  std::vector<TReply> Command(const std::vector<std::string>& commands);
+  // The commands, sent on the session's folder (or url when given, then
+  // without transfer).
+  std::vector<TReply> Command(const std::vector<std::string>& commands, const std::string& url = "");
+  std::string SftpPath(const std::string& name) const;
+  void CheckSftpFolder();
   std::string Escape(const std::string& text) const;
   void SetUrl(const std::string& url);
 
   static int OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self);
+  static int OnHostKey(CURL*, const curl_khkey* known, const curl_khkey* found, curl_khmatch match, void* self);
+  void MarkStarted(TCall& call);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow);
   static std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* self);
   static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
@@ -231,9 +267,13 @@ private:
   char errorBuffer_[CURL_ERROR_SIZE] = {};  // curl's own words on the last failure
   bool freshConnection_ = false;  // the kept connection is out of step: open a new one
   std::string host_;
+  int port_ = 0;
   std::string password_;
   std::string baseUrl_;     // "ftp://host:port/"
   std::string folderPath_;  // escaped folder of the session, "" or ending in "/"
+  std::string sftpFolder_;  // SFTP: the folder as given, "" or ending in "/", for commands
+  std::string hostKey_;     // SFTP: the fingerprint expected, or ""
+  std::string knownHosts_;  // SFTP: the known hosts file, for messages
 };
 
 TFtpSession::TImpl::~TImpl() {
@@ -255,7 +295,7 @@ void TFtpSession::TImpl::SetUpHandles() {
   if (!multi_ || !easy_) throw EFtpError("libcurl could not make a session");
   CURL* h = easy_.get();
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps");
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
   curl_easy_setopt(h, CURLOPT_PROXY, "");  // an ftp_proxy variable must not reroute the session
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
   curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
@@ -277,6 +317,8 @@ void TFtpSession::TImpl::SetUpHandles() {
   curl_easy_setopt(h, CURLOPT_READDATA, this);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TImpl::OnWrite);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &TImpl::OnHostKey);
+  curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
 }
 
 std::string TFtpSession::TImpl::Escape(const std::string& text) const {
@@ -324,6 +366,14 @@ void TFtpSession::TImpl::Fail(const std::string& description, TFtpFailure failur
 }
 
 void TFtpSession::TImpl::FailCall(CURLcode code, const TCall& call) {
+  if (sftp_) {
+    const int refusal = SftpRefusalReply(code);
+    const TFtpFailure failure = call.ListingTooLarge ? TFtpFailure::TooLarge
+                                : refusal           ? TFtpFailure::Refused
+                                                    : Classify(code, 0);
+    Fail(call.ListingTooLarge ? std::string("Listing too large") : Describe(code, call), failure, refusal,
+         refusal ? call.LastVerb : std::string());
+  }
   const int reply = ReplyCode(call.LastReply);
   const bool refusal = reply >= 400 && reply < 600;
   // A server that says 421 is closing the connection.
@@ -336,9 +386,13 @@ void TFtpSession::TImpl::FailCall(CURLcode code, const TCall& call) {
 
 std::string TFtpSession::TImpl::Describe(CURLcode code, const TCall& call) const {
   std::string text = curl_easy_strerror(code);
-  // What exactly failed in TLS (expired certificate, name mismatch, ...), in curl's words.
+  // What exactly failed in TLS (expired certificate, name mismatch, ...) or
+  // on SFTP (where no reply says it), in curl's words.
   const std::string detail(errorBuffer_, strnlen(errorBuffer_, sizeof errorBuffer_));
-  if (IsTlsFailure(code) && !detail.empty() && detail != text && !HasLineBreakOrNul(detail)) text += ": " + detail;
+  if ((IsTlsFailure(code) || sftp_) && !detail.empty() && detail != text && !HasLineBreakOrNul(detail)) {
+    text += ": " + detail;
+  }
+  if (!call.HostKeyProblem.empty()) text = call.HostKeyProblem;
   // The server's own words, when its last reply was a refusal.
   const char first = call.LastReply.empty() ? '\0' : call.LastReply[0];
   if (first == '4' || first == '5') text += " (" + call.LastReply + ")";
@@ -418,9 +472,14 @@ int TFtpSession::TImpl::OnDebug(CURL*, curl_infotype type, char* data, std::size
       impl->Push(*call, {TEvent::Status, "Connecting to " + impl->host_ + ".", 0});
     } else if (text.starts_with("Connected to ")) {
       impl->Push(*call, {TEvent::Status, "Connected.", 0});
+    } else if (impl->sftp_ && text.starts_with("Authentication complete")) {
+      call->LoggedIn = true;
+      impl->Push(*call, {TEvent::Status, "Connection established", 0});
     }
     return 0;
   }
+  // SFTP has no reply lines (curl makes some of what commands print).
+  if (impl->sftp_) return 0;
   // Of what was sent only the verb is kept (never the PASS argument).
   if (type == CURLINFO_HEADER_OUT) {
     const std::size_t end = text.find_first_of(" \r\n");
@@ -455,17 +514,54 @@ int TFtpSession::TImpl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_
   return 0;
 }
 
+// SFTP says nothing when a transfer starts (FTP's 150): the first bytes tell.
+void TFtpSession::TImpl::MarkStarted(TCall& call) {
+  call.Started = true;
+  Push(call, {TEvent::Status, "Starting FTP transfer", 0});
+  if (call.Kind == TKind::Store) Push(call, {TEvent::WorkBegin, {}, call.Size});
+}
+
+int TFtpSession::TImpl::OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match, void* self) {
+  auto* impl = static_cast<TImpl*>(self);
+  TCall* call = impl->call_;
+  if (!call || !found || !found->key) return CURLKHSTAT_REJECT;
+  // The key as the server sent it, or (len 0) in base64.
+  const std::string fingerprint = found->len > 0 ? HostKeyFingerprint(found->key, found->len)
+                                                 : HostKeyFingerprintOfBase64(found->key);
+  const std::string where = impl->host_ + ":" + std::to_string(impl->port_);
+  const std::string advice = "; set EmpreinteSSH=" + fingerprint + " once the server's administrator has confirmed it";
+  if (!impl->hostKey_.empty()) {
+    if (!fingerprint.empty() && fingerprint == impl->hostKey_) return CURLKHSTAT_FINE;
+    call->HostKeyProblem = "SSH host key of " + where + " is not the one in EmpreinteSSH (" + impl->hostKey_ +
+                           "): the server presents " + fingerprint;
+  } else if (match == CURLKHMATCH_OK) {
+    return CURLKHSTAT_FINE;
+  } else if (match == CURLKHMATCH_MISMATCH) {
+    call->HostKeyProblem = "SSH host key of " + where + " has changed since it was put in " + impl->knownHosts_ +
+                           ": the server presents " + fingerprint + advice;
+  } else {
+    call->HostKeyProblem = "Unknown SSH host key of " + where + " (not in " +
+                           (impl->knownHosts_.empty() ? std::string("any known hosts file") : impl->knownHosts_) +
+                           "): " + fingerprint + advice;
+  }
+  return CURLKHSTAT_REJECT;
+}
+
 std::size_t TFtpSession::TImpl::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
-  TCall* call = static_cast<TImpl*>(self)->call_;
+  auto* impl = static_cast<TImpl*>(self);
+  TCall* call = impl->call_;
   if (!call || !call->File) return CURL_READFUNC_ABORT;
+  if (impl->sftp_ && !call->Started) impl->MarkStarted(*call);
   call->File->read(buffer, static_cast<std::streamsize>(size * count));
   if (call->File->bad()) return CURL_READFUNC_ABORT;
   return static_cast<std::size_t>(call->File->gcount());
 }
 
 std::size_t TFtpSession::TImpl::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
-  TCall* call = static_cast<TImpl*>(self)->call_;
+  auto* impl = static_cast<TImpl*>(self);
+  TCall* call = impl->call_;
   if (!call || !call->Listing) return 0;
+  if (impl->sftp_ && !call->Started) impl->MarkStarted(*call);
   if (call->Listing->size() + size * count > kMaxListingBytes) {
     call->ListingTooLarge = true;
     return 0;
@@ -486,11 +582,14 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
   SetUpHandles();
   host_ = address->Host;
   password_ = password;
+  sftp_ = options.Security == TFtpSecurity::Sftp;
+  hostKey_ = options.HostKey;
+  knownHosts_ = options.KnownHostsFile;
   const bool ipv6 = host_.find(':') != std::string::npos;
   const bool implicitTls = options.Security == TFtpSecurity::ImplicitTls;
-  const int port = implicitTls && !address->PortGiven ? 990 : address->Port;
-  baseUrl_ = std::string(implicitTls ? "ftps://" : "ftp://") + (ipv6 ? "[" + host_ + "]" : host_) + ":" +
-             std::to_string(port) + "/";
+  port_ = address->PortGiven ? address->Port : implicitTls ? 990 : sftp_ ? 22 : address->Port;
+  baseUrl_ = std::string(implicitTls ? "ftps://" : sftp_ ? "sftp://" : "ftp://") + (ipv6 ? "[" + host_ + "]" : host_) +
+             ":" + std::to_string(port_) + "/";
 
   // Each part of the folder escaped on its own: a raw "#" or "?" would cut
   // the URL short. A leading "/" (an absolute folder) is kept.
@@ -508,6 +607,8 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
     }
     if (path.back() != '/') path += '/';
   }
+  // An SFTP URL's path is absolute; "~/" is the login folder.
+  if (sftp_ && !path.starts_with('/')) path = "~/" + path;
 
   CURL* h = easy_.get();
   // Active: the server connects back to the port announced; passive: EPSV, then PASV.
@@ -520,7 +621,17 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, options.VerifyCertificate ? 2L : 0L);
   curl_easy_setopt(h, CURLOPT_CAINFO, options.CaFile.empty() ? nullptr : options.CaFile.c_str());
   curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
-  curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
+  const bool byKey = sftp_ && !options.PrivateKeyFile.empty();
+  curl_easy_setopt(h, CURLOPT_PASSWORD, byKey ? "" : password.c_str());
+  curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
+                   byKey ? CURLSSH_AUTH_PUBLICKEY : CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD);
+  curl_easy_setopt(h, CURLOPT_SSH_PRIVATE_KEYFILE, byKey ? options.PrivateKeyFile.c_str() : nullptr);
+  // "": the public key is derived from the private one.
+  curl_easy_setopt(h, CURLOPT_SSH_PUBLIC_KEYFILE, byKey ? "" : nullptr);
+  curl_easy_setopt(h, CURLOPT_KEYPASSWD, byKey && !password.empty() ? password.c_str() : nullptr);
+  // Without a file the host key function still runs, and only HostKey can match.
+  curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS,
+                   options.KnownHostsFile.empty() ? "/dev/null" : options.KnownHostsFile.c_str());
   SetUrl(baseUrl_ + path);
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
@@ -534,6 +645,8 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
   if (result == CURLE_OK) {
     connected_ = true;
     folderPath_ = path;
+    sftpFolder_ = trimmed.empty() || trimmed == "/" ? trimmed : trimmed + "/";
+    if (sftp_) CheckSftpFolder();
     return;
   }
   if (result == CURLE_REMOTE_ACCESS_DENIED && call.LoggedIn) {
@@ -579,8 +692,9 @@ std::int64_t TFtpSession::TImpl::Store(const std::string& localPath, const std::
   }
   // A refusal leaves the dialogue in step; anything else (a time limit above
   // all, after which late replies may still come) gets a new connection.
-  freshConnection_ = result != CURLE_UPLOAD_FAILED && result != CURLE_REMOTE_ACCESS_DENIED &&
-                     result != CURLE_REMOTE_FILE_NOT_FOUND;
+  freshConnection_ = sftp_ ? SftpRefusalReply(result) == 0
+                           : result != CURLE_UPLOAD_FAILED && result != CURLE_REMOTE_ACCESS_DENIED &&
+                                 result != CURLE_REMOTE_FILE_NOT_FOUND;
   FailCall(result, call);
 }
 
@@ -606,7 +720,8 @@ std::vector<std::string> TFtpSession::TImpl::ListNames() {
   const bool noFiles = (result == CURLE_OK || result == CURLE_FTP_COULDNT_RETR_FILE) && (reply == 450 || reply == 550);
   if (noFiles) return {};
   if (result != CURLE_OK) {
-    freshConnection_ = result != CURLE_FTP_COULDNT_RETR_FILE && result != CURLE_REMOTE_ACCESS_DENIED;
+    freshConnection_ = sftp_ ? SftpRefusalReply(result) == 0
+                             : result != CURLE_FTP_COULDNT_RETR_FILE && result != CURLE_REMOTE_ACCESS_DENIED;
     FailCall(result, call);
   }
   freshConnection_ = false;
@@ -617,7 +732,8 @@ std::vector<std::string> TFtpSession::TImpl::ListNames() {
   return std::move(*names);
 }
 
-std::vector<TFtpSession::TImpl::TReply> TFtpSession::TImpl::Command(const std::vector<std::string>& commands) {
+std::vector<TFtpSession::TImpl::TReply> TFtpSession::TImpl::Command(const std::vector<std::string>& commands,
+                                                                      const std::string& url) {
   if (busy_) throw EFtpError("FTP session busy");
   if (!connected_) Fail("Not connected");
   std::unique_ptr<curl_slist, TSlistDeleter> list;
@@ -629,13 +745,15 @@ std::vector<TFtpSession::TImpl::TReply> TFtpSession::TImpl::Command(const std::v
   }
   CURL* h = easy_.get();
   // The folder itself without body: no transfer, only the commands.
-  SetUrl(baseUrl_ + folderPath_);
+  SetUrl(url.empty() ? baseUrl_ + folderPath_ : url);
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
   curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
   curl_easy_setopt(h, CURLOPT_QUOTE, list.get());
   curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
   TCall call(TKind::Command);
+  // SFTP commands carry no verb on the wire: the first word stands for it.
+  if (sftp_ && !commands.empty()) call.LastVerb = commands.front().substr(0, commands.front().find(' '));
   const CURLcode result = Run(call);
   curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
   curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
@@ -644,12 +762,43 @@ std::vector<TFtpSession::TImpl::TReply> TFtpSession::TImpl::Command(const std::v
     return std::move(call.Replies);
   }
   // A refused command leaves the dialogue in step.
-  freshConnection_ = result != CURLE_QUOTE_ERROR;
+  freshConnection_ = sftp_ ? SftpRefusalReply(result) == 0 : result != CURLE_QUOTE_ERROR;
   FailCall(result, call);
+}
+
+// A relative SFTP path is taken from the login folder, as a folder on FTP.
+std::string TFtpSession::TImpl::SftpPath(const std::string& name) const {
+  const std::string path = sftpFolder_ + name;
+  return SftpQuoted(path.empty() ? "." : path);
+}
+
+// SFTP opens no folder: that the folder is there is asked (statvfs, an
+// OpenSSH extension most servers have). A server without it is taken at its
+// word until the first transfer.
+void TFtpSession::TImpl::CheckSftpFolder() {
+  try {
+    (void)Command({"statvfs " + SftpPath("")});
+  } catch (const EFtpError& error) {
+    if (error.Failure() != TFtpFailure::Refused) throw;
+    if (std::string_view(error.what()).find("No such file") == std::string_view::npos) return;
+    // Logged in, but the folder is not there: the session stays in the login folder.
+    folderPath_ = "~/";
+    sftpFolder_.clear();
+    throw;
+  }
 }
 
 std::optional<std::int64_t> TFtpSession::TImpl::RemoteSize(const std::string& remoteName) {
   if (!IsValidRemoteName(remoteName)) Fail("Invalid remote file name");
+  if (sftp_) {
+    // The file's attributes: a file that is not there is a refusal.
+    (void)Command({}, baseUrl_ + folderPath_ + Escape(remoteName));
+    curl_off_t size = -1;
+    if (curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK || size < 0) {
+      return std::nullopt;
+    }
+    return static_cast<std::int64_t>(size);
+  }
   // "*": a server without SIZE is no failure. SIZE counts bytes in binary mode only.
   for (const TReply& reply : Command({"*TYPE I", "*SIZE " + remoteName})) {
     if (reply.Verb == "SIZE") return SizeFromReply(reply.Line);
@@ -659,12 +808,23 @@ std::optional<std::int64_t> TFtpSession::TImpl::RemoteSize(const std::string& re
 
 void TFtpSession::TImpl::Rename(const std::string& fromName, const std::string& toName) {
   if (!IsValidRemoteName(fromName) || !IsValidRemoteName(toName)) Fail("Invalid remote file name");
-  (void)Command({"RNFR " + fromName, "RNTO " + toName});
+  if (!sftp_) {
+    (void)Command({"RNFR " + fromName, "RNTO " + toName});
+    return;
+  }
+  try {
+    (void)Command({"rename " + SftpPath(fromName) + " " + SftpPath(toName)});
+  } catch (const EFtpError& error) {
+    if (error.Failure() != TFtpFailure::Refused) throw;
+    // One command for both names: only the server's words tell which was refused.
+    const bool noSource = std::string_view(error.what()).find("No such file") != std::string_view::npos;
+    throw EFtpError(error.what(), error.Failure(), error.Reply(), noSource ? "RNFR" : "RNTO");
+  }
 }
 
 void TFtpSession::TImpl::Delete(const std::string& remoteName) {
   if (!IsValidRemoteName(remoteName)) Fail("Invalid remote file name");
-  (void)Command({"DELE " + remoteName});
+  (void)Command({sftp_ ? "rm " + SftpPath(remoteName) : "DELE " + remoteName});
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// FTP sessions: one kept connection to one FTP server, on libcurl (the only
-// unit that knows curl).
+// FTP sessions: one kept connection to one FTP (FTPS, SFTP) server, on
+// libcurl (the only unit that knows curl).
 //
 // A session is closed when made. Connect opens it: connection to the host and
 // port (TLS first when asked), login with user and password exactly as given, then, once, a
@@ -92,13 +92,21 @@ std::optional<TServerAddress> ParseServerAddress(const std::string& text);
 // How a session connects. Explicit TLS requires AUTH TLS and protects the
 // control and the data connections: a server that refuses TLS is an error,
 // never a fall back to clear text. Implicit TLS speaks TLS from the start
-// (port 990 when the address gives none).
-enum class TFtpSecurity { None, ExplicitTls, ImplicitTls };
+// (port 990 when the address gives none). SFTP is the SSH file transfer
+// (port 22 when none is given): the same calls, a relative folder taken from
+// the login folder as on FTP; its host key must be the one given as
+// HostKey, or else be in the known hosts file: an unknown or changed key
+// refuses the connection with a message that gives the server's fingerprint.
+enum class TFtpSecurity { None, ExplicitTls, ImplicitTls, Sftp };
 struct TConnectionOptions {
   bool Passive = false;
   TFtpSecurity Security = TFtpSecurity::None;
   bool VerifyCertificate = true;  // peer and host name, against the system's authorities
   std::string CaFile = "";        // an authority of one's own, in place of the system's
+  // SFTP only.
+  std::string HostKey = "";         // "SHA256:..." as ssh-keygen -l prints it; empty: the known hosts file
+  std::string KnownHostsFile = "";  // OpenSSH's format; empty: none (only HostKey can match)
+  std::string PrivateKeyFile = "";  // login by key (the password unlocks it); empty: by password
 };
 
 // What a session reports; every member may be empty.
@@ -137,8 +145,10 @@ public:
   // binary mode); nullopt when the server does not answer it.
   std::optional<std::int64_t> RemoteSize(const std::string& remoteName);
   // Renames a file of the current folder (RNFR, RNTO). Whether an existing
-  // file of the new name is replaced depends on the server; a refusal raises
-  // Refused or Temporary with the server's reply code.
+  // file of the new name is replaced depends on the server (an SFTP server
+  // does not); a refusal raises Refused or Temporary with the server's reply
+  // code and the refused command ("RNFR": no such file, "RNTO": the new name
+  // is not taken; on SFTP, 550 for either).
   void Rename(const std::string& fromName, const std::string& toName);
   // Deletes a file of the current folder (DELE).
   void Delete(const std::string& remoteName);

@@ -1,8 +1,10 @@
 #include "transfer/Transfers.h"
 
 #include "platform/Ansi.h"
+#include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "shell/ActivityLog.h"
+#include "transfer/SshHostKey.h"
 
 namespace transfer {
 
@@ -15,18 +17,39 @@ TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, c
     options.Security = TFtpSecurity::ExplicitTls;
   } else if (folded == "TLS-IMPLICITE") {
     options.Security = TFtpSecurity::ImplicitTls;
+  } else if (folded == "SFTP") {
+    options.Security = TFtpSecurity::Sftp;
   } else if (!security.empty()) {
     throw EFtpError(std::string(kSecurite) + "=" + security + " inconnu dans la section [" + section +
-                    "] (vide, TLS ou TLS-implicite)");
+                    "] (vide, TLS, TLS-implicite ou SFTP)");
   }
   options.VerifyCertificate = shell::SwitchIsOn(settings.ReadString(section, kVerifierCertificat, "1"));
   options.CaFile = settings.ReadString(section, kCertificatAC, "");
   if (!options.CaFile.empty()) options.CaFile = platform::NativePath(options.CaFile);
+  if (options.Security != TFtpSecurity::Sftp) return options;
+  if (const std::string key = settings.ReadString(section, kEmpreinteSSH, ""); !key.empty()) {
+    const auto fingerprint = NormalisedFingerprint(key);
+    if (!fingerprint) {
+      throw EFtpError(std::string(kEmpreinteSSH) + "=" + key + " dans la section [" + section +
+                      "] n'est pas une empreinte SHA256 (comme ssh-keygen -l l'affiche : SHA256:...)");
+    }
+    options.HostKey = *fingerprint;
+  }
+  options.KnownHostsFile = settings.ReadString(section, kFichierKnownHosts, "");
+  if (!options.KnownHostsFile.empty()) {
+    options.KnownHostsFile = platform::NativePath(options.KnownHostsFile);
+  } else if (const std::string home = platform::GetEnvironmentVariable("HOME"); !home.empty()) {
+    options.KnownHostsFile = home + "/.ssh/known_hosts";
+  }
+  options.PrivateKeyFile = settings.ReadString(section, kCleSSH, "");
+  if (!options.PrivateKeyFile.empty()) options.PrivateKeyFile = platform::NativePath(options.PrivateKeyFile);
   return options;
 }
 
 std::string UncheckedCertificateWarning(const TConnectionOptions& options, const std::string& section) {
-  if (options.Security == TFtpSecurity::None || options.VerifyCertificate) return "";
+  if (options.Security == TFtpSecurity::None || options.Security == TFtpSecurity::Sftp || options.VerifyCertificate) {
+    return "";
+  }
   return "Attention : le certificat du serveur n'est pas vérifié (" + std::string(kVerifierCertificat) +
          "=0 dans la section [" + section + "]), la connexion n'est pas protégée contre un serveur usurpé";
 }

@@ -35,13 +35,17 @@ inline constexpr const char* kPauseTentatives = "PauseTentatives";  // seconds b
 inline constexpr int kPauseTentativesDefault = 60;
 inline constexpr int kPauseTentativesMax = 600;
 inline constexpr const char* kModePassif = "ModePassif";  // switch, default off (active mode)
-inline constexpr const char* kSecurite = "Securite";      // "", "TLS" or "TLS-implicite"
+inline constexpr const char* kSecurite = "Securite";      // "", "TLS", "TLS-implicite" or "SFTP"
 inline constexpr const char* kVerifierCertificat = "VerifierCertificat";  // switch, default on
 inline constexpr const char* kCertificatAC = "CertificatAC";  // a CA file; empty: the system's
+inline constexpr const char* kEmpreinteSSH = "EmpreinteSSH";  // SFTP host key, "SHA256:..." (ssh-keygen -l)
+inline constexpr const char* kFichierKnownHosts = "FichierKnownHosts";  // default ~/.ssh/known_hosts
+inline constexpr const char* kCleSSH = "CleSSH";  // SFTP private key; empty: login by password
 
 // The connection options of a section (the run option's or Clicheo). An
-// unknown Securite raises EFtpError naming it, so that no session ever goes
-// in clear text by mistake.
+// unknown Securite, or an EmpreinteSSH that is no SHA-256 fingerprint,
+// raises EFtpError naming it, so that no session ever goes in clear text or
+// unchecked by mistake.
 TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, const std::string& section);
 // The warning line for a TLS session that accepts any certificate, or "".
 std::string UncheckedCertificateWarning(const TConnectionOptions& options, const std::string& section);

@@ -1,12 +1,9 @@
 #include "support/SmtpServer.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,20 +104,5 @@ int TSmtpServer::MessageCount() const {
 }
 
 std::string TSmtpServer::Diagnostics() const { return ReadFile(dir_ / "server.err"); }
-
-int ClosedLoopbackPort() {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    if (s >= 0) close(s);
-    throw std::runtime_error("no loopback port");
-  }
-  close(s);
-  return ntohs(a.sin_port);
-}
 
 }  // namespace testsupport

@@ -45,7 +45,4 @@ private:
   int port_ = 0;
 };
 
-// A loopback port on which nothing listens (a dead server).
-int ClosedLoopbackPort();
-
 }  // namespace testsupport

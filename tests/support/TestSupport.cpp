@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,6 +161,21 @@ std::vector<std::string> ListFolder(const std::string& path) {
 std::string SourceDir() {
   const char* dir = std::getenv("ANNONCIA_SOURCE_DIR");
   return dir ? dir : ".";
+}
+
+int ClosedLoopbackPort() {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    if (s >= 0) close(s);
+    throw std::runtime_error("no loopback port");
+  }
+  close(s);
+  return ntohs(a.sin_port);
 }
 
 }  // namespace testsupport

@@ -55,6 +55,10 @@ void CopyFileTo(const std::string& from, const std::string& to);
 // Names in a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& path);
 
+// A loopback port on which nothing listens at the moment (a dead server, or
+// one for a test server to take).
+int ClosedLoopbackPort();
+
 // Folder of the project's sources (from ANNONCIA_SOURCE_DIR, set by the build).
 std::string SourceDir();
 
