@@ -1,7 +1,8 @@
 // Each portal builder on a fuzzed data export, in process, as `annoncia
 // PORTAL` runs it: the first byte picks the portal, the rest is its export.
 // The photo check is off and every server is a closed port on the loopback
-// address, so nothing leaves the machine. After the run no file may lie
+// address, so nothing leaves the machine; the upload is tried once, without
+// the pauses between tries. After the run no file may lie
 // outside the Windows folder (work folder, logs, staging folder) and the
 // temporary folder, and every feed left in the work folder must be
 // well-formed: XML that loads, or for AutoScout24 lines of 92 values.
@@ -21,6 +22,8 @@
 namespace {
 namespace fs = std::filesystem;
 
+const char* const kPhotos[] = {"1001_1.jpg", "1001_2.jpg", "1002_1.jpg"};
+
 const char* const kSettings =
     "[Options]\r\nPathImages=@ROOT@/photos\r\nURLImages=http://127.0.0.1/clicheo/\r\n"
     "[Clicheo]\r\nServeurFTP=127.0.0.1:1\r\nUser=u\r\nPassWord=p\r\nPathFTP=\r\n";
@@ -35,9 +38,12 @@ std::string ReadAll(const fs::path& path) {
 void CheckFeed(const fs::path& path, bool csv) {
   const std::string name = path.filename().string();
   if (csv) {
-    std::istringstream lines(ReadAll(path));
+    const std::string text = ReadAll(path);
+    fuzz::Check(text.empty() || text.ends_with("\r\n"), name + " does not end with CR LF");
+    std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
+      fuzz::Check(line.ends_with(";\r"), name + ": a line not ending with \";\" CR LF: " + line);
       std::size_t values = 0;
       for (const char c : line) values += c == ';' ? 1 : 0;
       fuzz::Check(values == 92, name + ": a line of " + std::to_string(values) + " values: " + line);
@@ -69,14 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::remove_all(root);
   const fs::path windir = root / "windows";
   fs::create_directories(windir / "TEMP/Annoncia");
+  // Photos of the sample exports, so that the AutoScout24 staging copies some.
   fs::create_directories(root / "photos");
+  for (const char* photo : kPhotos) std::ofstream(root / "photos" / photo, std::ios::binary) << "jpeg";
   fs::create_directories(root / "tmp");
   setenv("WINDIR", windir.c_str(), 1);
   setenv("TMPDIR", (root / "tmp").c_str(), 1);
   std::string settings = kSettings;
   settings.replace(settings.find("@ROOT@"), 6, root.string());
   settings += std::string("[") + kOptions[portal] + "]\r\nServeurFTP=127.0.0.1:1\r\nUser=u\r\nPassWord=p\r\n"
-              "TestFTPClicheo=0\r\nEnvoiStockVide=1\r\n";
+              "TestFTPClicheo=0\r\nEnvoiStockVide=1\r\nTentatives=1\r\n";
   {
     std::ofstream(root / "Annoncia.ini", std::ios::binary) << settings;
     std::ofstream(windir / "TEMP/Annoncia" / (std::string("ExpDatas") + kNames[portal] + ".xml"), std::ios::binary)
@@ -94,12 +102,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.HandleException(error);
   }
 
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_regular_file()) continue;
+  // Of the whole scratch folder, only the Windows and temporary folders may have new files.
+  const fs::path scratch = fuzz::ScratchFolder();
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(scratch)) {
+    if (entry.is_directory()) continue;
     const fs::path relative = fs::relative(entry.path(), root);
     const std::string top = relative.begin()->string();
-    fuzz::Check(top == "windows" || top == "tmp" || relative == "Annoncia.ini",
-                "a file written outside the run's folders: " + relative.string());
+    bool given = relative == "Annoncia.ini";
+    for (const char* photo : kPhotos) given = given || relative == fs::path("photos") / photo;
+    fuzz::Check(top == "windows" || top == "tmp" || given,
+                "a file written outside the run's folders: " + entry.path().string());
   }
   for (const fs::directory_entry& entry : fs::directory_iterator(windir / "TEMP/Annoncia")) {
     const std::string name = entry.path().filename().string();

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Runs one fuzz target (settings, xmlcursor, textrules, ziparchive, feeds) for
-# SECONDS (default 600) from its committed corpus, in the clang build folder
-# build-fuzz (configured and built here when needed). New inputs go to
-# build-fuzz/corpus/TARGET, so the committed corpus stays small; a crashing
-# input is written to build-fuzz/findings/. Exits non-zero on any finding.
+# Runs one fuzz target (settings, xmlcursor, textrules, ziparchive, feeds,
+# ftpreplies) for SECONDS (default 600) from its committed corpus, in the
+# clang build folder build-fuzz (configured and built here when needed). New
+# inputs go to build-fuzz/corpus/TARGET, so the committed corpus stays small;
+# a crashing input is written to build-fuzz/findings/. Exits non-zero on any
+# finding.
 #   scripts/fuzz.sh TARGET [SECONDS]
 #   FUZZ_BUILD=0 scripts/fuzz.sh ...   skips the build step
+#   FUZZ_WORK=DIR scripts/fuzz.sh ...  new inputs go to DIR instead
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(settings xmlcursor textrules ziparchive feeds)
+targets=(settings xmlcursor textrules ziparchive feeds ftpreplies)
 target="${1:-}"
 seconds="${2:-600}"
 if [[ ! " ${targets[*]} " =~ " ${target} " ]] || [[ ! "$seconds" =~ ^[0-9]+$ ]]; then
@@ -25,7 +27,7 @@ if [ "${FUZZ_BUILD:-1}" != 0 ]; then
   cmake --build "$dir" -j "${JOBS:-2}" --target "fuzz_$target"
 fi
 
-work="$dir/corpus/$target"
+work="${FUZZ_WORK:-$dir/corpus/$target}"
 findings="$dir/findings/$target"
 mkdir -p "$work" "$findings"
 # A leak, a sanitizer report, a failed check or an input slower than 10 s ends the run.

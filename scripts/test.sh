@@ -54,21 +54,26 @@ sample_run() {
 }
 
 # Every fuzz target built with clang (libFuzzer, ASan, UBSan) and run for
-# FUZZ_SECONDS each from its committed corpus: any crash, leak, sanitizer
-# report, failed check or slow input fails the stage.
+# FUZZ_SECONDS (default 30) each: first every input of its committed corpus
+# once, then mutations of them. Any crash, leak, sanitizer report, failed check
+# or input slower than 10 s fails the stage; the failing input is kept in
+# build-fuzz/findings/TARGET/. The inputs a run finds go to a folder of that
+# run, so no run starts from what an earlier one found.
 fuzz_stage() {
   cmake -S . -B build-fuzz -G Ninja -DANNONCIA_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DANNONCIA_FUZZ=ON -DANNONCIA_TESTS=OFF -DANNONCIA_GUI=OFF >/dev/null
   cmake --build build-fuzz -j "$jobs" --target fuzzers
-  # Every committed corpus is replayed (each input once): mutating runs find
-  # new inputs at random, which a test run must not depend on; they are
-  # scripts/fuzz.sh's. Open findings wait in fuzz/open/ until they are fixed.
-  for target in settings xmlcursor textrules ziparchive; do
-    echo "-- fuzz_$target: corpus replay"
-    build-fuzz/fuzz/fuzz_$target -runs=0 -timeout=10 fuzz/corpus/$target 2>build-fuzz/fuzz-$target.log ||
-      { tail -n 60 build-fuzz/fuzz-$target.log; echo "fuzz_$target failed: see build-fuzz/fuzz-$target.log" >&2; return 1; }
-    grep -E "^(stat::number_of_executed_units|Done)|INITED" build-fuzz/fuzz-$target.log || true
+  local seconds="${FUZZ_SECONDS:-30}" target log
+  for target in settings xmlcursor textrules ziparchive feeds ftpreplies; do
+    echo "-- fuzz_$target: committed corpus, then $seconds s of mutations"
+    log="build-fuzz/fuzz-$target.log"
+    rm -rf "build-fuzz/run-corpus/$target"
+    # The outer bound only catches a harness that libFuzzer itself cannot stop.
+    FUZZ_BUILD=0 FUZZ_WORK="build-fuzz/run-corpus/$target" timeout $((seconds + 300)) \
+      ./scripts/fuzz.sh "$target" "$seconds" 2>"$log" ||
+      { tail -n 60 "$log"; echo "fuzz_$target failed: see $log and build-fuzz/findings/$target/" >&2; return 1; }
+    grep -E "INITED|^stat::number_of_executed_units|^Done" "$log" || true
   done
 }
 
