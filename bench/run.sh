@@ -8,7 +8,8 @@
 # Each portal runs on VEHICLES vehicles with six photo links each on average
 # (bench/make-export.py), and on a tenth of that for the scaling column. The
 # photo check is off (TestFTPClicheo=0: no photo server is contacted) and the
-# portal server is a closed loopback port, so the upload fails at once and the
+# portal server is a closed loopback port and the upload is tried once
+# (Tentatives=1: no pause between tries), so it fails at once and the
 # run ends with exit status 3: what is timed is the program's own work (load,
 # edits, saves, staging, packing, the logs). AutoScout24 stages a real photo
 # folder holding every linked photo and its thumbnail.
@@ -40,7 +41,7 @@ prepare() {
   if [ "$portal" = AutoScout24 ]; then photos=(--photos "$dir/photos"); fi
   /usr/bin/python3 bench/make-export.py "$portal" "$dir/Windows/TEMP/Annoncia/ExpDatas$portal.xml" "$size" "${photos[@]}"
   local section=${portal^^}
-  printf '[Options]\r\nPathImages=%s\r\nURLImages=http://127.0.0.1/clicheo\r\n[%s]\r\nServeurFTP=127.0.0.1:1\r\nUser=annonces@ftp.demo.example\r\nPassWord=Demo2024\r\nPathFTP=bench\r\nTestFTPClicheo=0\r\nFlgInfoEquip=1\r\n' \
+  printf '[Options]\r\nPathImages=%s\r\nURLImages=http://127.0.0.1/clicheo\r\n[%s]\r\nServeurFTP=127.0.0.1:1\r\nUser=annonces@ftp.demo.example\r\nPassWord=Demo2024\r\nPathFTP=bench\r\nTestFTPClicheo=0\r\nTentatives=1\r\nFlgInfoEquip=1\r\n' \
     "$dir/photos" "$section" >"$dir/bin/Annoncia.ini"
   echo "$dir"
 }
