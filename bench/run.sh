@@ -31,10 +31,20 @@ if [ "$which" != all ]; then portals=("$which"); fi
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j2 --target annoncia zipengine >/dev/null
 
+# A previous tree is set aside and deleted once every run is timed: right
+# after tens of thousands of files are deleted, this file system is slow to
+# create new ones for a few minutes, which would be timed as AutoScout24's
+# staging. (The program sets its own previous staging aside the same way.)
+trash="$root/out/bench-old"
+trap 'rm -rf "$trash"' EXIT
+
 # Prepares out/bench/PORTAL-SIZE and prints its path.
 prepare() {
   local portal=$1 size=$2 dir="$root/out/bench/$1-$2"
-  rm -rf "$dir"
+  if [ -e "$dir" ]; then
+    mkdir -p "$trash"
+    mv "$dir" "$(mktemp -d "$trash/XXXXXX")/"
+  fi
   mkdir -p "$dir/bin" "$dir/Windows/TEMP/Annoncia" "$dir/photos"
   cp build/src/app/annoncia build/src/app/libZipDll.so "$dir/bin/"
   local photos=()

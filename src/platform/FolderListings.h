@@ -10,9 +10,16 @@
 // calls use this header; they pass native paths, after a successful call.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// NativePath(path), with the lstat of the native path in st and exists true
+// when the path exists as spelled; exists false says nothing more.
+std::string NativePathStat(std::string_view path, struct stat& st, bool& exists);
 
 // The entry of native folder (empty or ending in "/") whose name equals name
 // ignoring case, or empty.

@@ -150,6 +150,13 @@ void NoteEntryRemoved(const std::string& native) {
 }
 
 std::string NativePath(std::string_view path) {
+  struct stat st;
+  bool found = false;
+  return NativePathStat(path, st, found);
+}
+
+std::string NativePathStat(std::string_view path, struct stat& st, bool& exists) {
+  exists = false;
   std::string p(path);
   for (char& c : p) {
     if (c == '\\') c = '/';
@@ -175,7 +182,10 @@ std::string NativePath(std::string_view path) {
     i = j + 1;
   }
   // Most paths name what exists, spelled as it is.
-  if (Exists(given)) return given;
+  if (lstat(given.c_str(), &st) == 0) {
+    exists = true;
+    return given;
+  }
 
   // Where it does not, usually only its last name is new: the longest leading
   // stretch that exists is spelled as given and is not looked at again (nor
