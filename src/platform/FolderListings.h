@@ -17,8 +17,8 @@
 
 namespace platform {
 
-// NativePath(path), with the lstat of the native path in st and exists true
-// when the path exists as spelled; exists false says nothing more.
+// NativePath(path), with exists true and the lstat of the native path in st
+// when the look-up met it; exists false says nothing more.
 std::string NativePathStat(std::string_view path, struct stat& st, bool& exists);
 
 // The entry of native folder (empty or ending in "/") whose name equals name
