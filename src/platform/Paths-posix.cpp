@@ -115,8 +115,8 @@ bool KnownFolder(const std::string& given, std::string& native) {
   struct stat st;
   bool exists = false;
   native = NativePathStat(given, st, exists);
-  if (exists) return true;
-  if (!IsFolder(native)) return false;
+  if (exists && native == given) return true;
+  if (exists ? !S_ISDIR(st.st_mode) && !(S_ISLNK(st.st_mode) && IsFolder(native)) : !IsFolder(native)) return false;
   std::lock_guard<std::mutex> hold(foldersLock);
   if (resolvedFolders.size() >= kMaxResolvedFolders) resolvedFolders.clear();
   resolvedFolders.insert_or_assign(given, native);
