@@ -13,13 +13,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
-#include "support/FtpServer.h"
+#include "support/FtpServer.h"  // MakeTestCertificate
 
 extern char** environ;
 
