@@ -80,10 +80,15 @@ start_ftps_server() {
       echo 'UseIPv6 off'
       echo "Port $ftps_port"
       echo "PassivePorts $((ftps_port < 65000 ? ftps_port + 1 : ftps_port - 500)) $((ftps_port < 65000 ? ftps_port + 32 : ftps_port - 469))"
-      [ "$(id -u)" -ne 0 ] || printf 'User nobody\nGroup nogroup\nDefaultRoot ~\n'
+      if [ "$(id -u)" -eq 0 ]; then
+        printf 'User nobody\nGroup nogroup\nDefaultRoot ~\n'
+      else
+        printf 'User %s\nGroup %s\n' "$(id -un)" "$(id -gn)"
+      fi
       echo "PidFile $d/proftpd.pid"
       echo "ScoreboardFile $d/proftpd.scoreboard"
       echo 'DelayEngine off'
+      printf '<IfModule mod_ctrls.c>\nControlsEngine off\n</IfModule>\n'
       echo 'WtmpLog off'
       echo 'UseReverseDNS off'
       echo 'UseFtpUsers off'

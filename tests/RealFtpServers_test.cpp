@@ -101,7 +101,7 @@ struct TRealRun {
                   "User=photos@ftp.example\r\nPassWord=" + kPhotoPassword + "\r\nPathFTP=www/clicheo\r\n"
                   "[" + Option + "]\r\n" + ConnectionLines(Portal, portal) +
                   "User=portail@ftp.example\r\nPassWord=" + portalPassword +
-                  "\r\nPathFTP=in\r\nTestFTPClicheo=1\r\nTentatives=1\r\n");
+                  "\r\nPathFTP=in\r\nTestFTPClicheo=1\r\nTentatives=3\r\nPauseTentatives=0\r\n");
   }
 
   void WriteExport(const std::string& portal) const {
@@ -325,13 +325,15 @@ TEST_P(WrongPasswordOnProFtpd, FailsClearly) {
   r.WriteExport("ParuVendu");
   const auto res = r.Run();
   EXPECT_EQ(res.ExitStatus, 3) << res.Out << res.Err;
-  EXPECT_NE(res.Out.find("530"), std::string::npos) << res.Out;
+  EXPECT_NE(res.Out.find("\nLogin denied (530 Login incorrect.)\n"), std::string::npos) << res.Out;
   const auto messages = LogMessages(r.Inst.LogText("PARUVENDU"));
   ASSERT_FALSE(messages.empty());
   EXPECT_TRUE(messages.back().starts_with("Transfert FTP : Erreur Connexion au serveur. ")) << messages.back();
   EXPECT_EQ(testsupport::ListFolder(r.Portal.Root()), std::vector<std::string>{});
   const auto verbs = r.Verbs(r.Portal);
   EXPECT_FALSE(Has(verbs, "STOR"));
+  // A refused login is not tried again.
+  EXPECT_EQ(std::count(verbs.begin(), verbs.end(), "USER"), 1);
   ExpectProtected(verbs, security, "portal");
   r.ExpectNoPasswordShown(res);
 }

@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -13,13 +15,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
-#include "support/FtpServer.h"
+#include "support/FtpServer.h"  // MakeTestCertificate
 
 extern char** environ;
 
@@ -142,10 +145,17 @@ bool TProFtpdServer::Start(const TProFtpdOptions& options, int port) {
   conf << "PassivePorts " << low << " " << low + 31 << "\n";
   if (geteuid() == 0) {
     conf << "User nobody\nGroup nogroup\nDefaultRoot ~\n";
+  } else {
+    // Without root the server stays the user who runs the tests (no jail).
+    const passwd* user = getpwuid(getuid());
+    const group* grp = getgrgid(getgid());
+    if (user == nullptr || grp == nullptr) throw std::runtime_error("who runs the tests is unknown");
+    conf << "User " << user->pw_name << "\nGroup " << grp->gr_name << "\n";
   }
   conf << "PidFile " << d << "/proftpd.pid\n"
           "ScoreboardFile " << d << "/proftpd.scoreboard\n"
           "DelayEngine off\n"
+          "<IfModule mod_ctrls.c>\nControlsEngine off\n</IfModule>\n"
           "WtmpLog off\n"
           "UseReverseDNS off\n"
           "UseFtpUsers off\n"

@@ -12,6 +12,8 @@
 // and data connections, with the data connection resuming the control
 // connection's TLS session, as production servers do. Passive data ports
 // are taken on loopback; active data connections are made from the server.
+// Run as root, the sessions run as nobody, jailed in the home folder; else
+// as the user who runs the tests.
 //
 // The server is stopped when the object is destroyed, and by a watchdog (a
 // shell that owns the server's process group) after LifetimeSeconds or as
