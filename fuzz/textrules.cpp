@@ -6,6 +6,7 @@
 // model and equipment helpers for crashes and well-formed text.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -148,7 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (wellFormed) fuzz::Check(platform::IsValidUtf8(model), "StripMakeFromModel broke a character");
   feeds::TEquipmentLabels labels;
   for (const TTextRule& rule : rules) labels.Add(rule.Pattern, rule.Replacement);
-  (void)feeds::ExpandEquipmentCodes(labels, text);
+  // Each code becomes its label once: the text grows by the labels at most.
+  std::size_t longestLabel = 0;
+  for (const TTextRule& rule : rules) longestLabel = std::max(longestLabel, rule.Replacement.size());
+  const std::size_t codes = static_cast<std::size_t>(std::count(text.begin(), text.end(), ';'));
+  fuzz::Check(feeds::ExpandEquipmentCodes(labels, text).size() <= 2 * text.size() + codes * longestLabel,
+              "ExpandEquipmentCodes grew beyond its labels");
   (void)feeds::EquipmentFlag(text, start);
   (void)feeds::StripMonthWord(text);
   (void)feeds::StripDoorWords(text);

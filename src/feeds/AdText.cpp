@@ -18,20 +18,24 @@ std::string TEquipmentLabels::LabelOf(const std::string& code) const {
   return it == labels_.end() ? std::string() : it->second;
 }
 
+// Every code standing between two ";" becomes its label, in one pass over
+// the list, so a label is never searched for codes itself: a label holding
+// ";" + a code + ";" would otherwise be expanded again at every later
+// occurrence of that code, doubling the text each time. What stands before
+// the first ";" and after the last one stays as it is.
 std::string ExpandEquipmentCodes(const TEquipmentLabels& labels, const std::string& codeList) {
-  if (codeList.empty()) return {};
-  std::string result = codeList;
-  std::string code;
-  for (const char c : codeList) {
-    if (c != ';') {
-      code += c;
-      continue;
+  std::size_t end = codeList.find(';');
+  if (end == std::string::npos) return codeList;
+  std::string result = codeList.substr(0, end);
+  for (;;) {
+    const std::size_t start = end + 1;
+    end = codeList.find(';', start);
+    result += ';';
+    if (end == std::string::npos) {
+      result.append(codeList, start);
+      break;
     }
-    if (!code.empty()) {
-      const std::string label = labels.LabelOf(code);
-      result = platform::ReplaceAllText(result, ";" + code + ";", ";" + label + ";");
-      code.clear();
-    }
+    if (end > start) result += labels.LabelOf(codeList.substr(start, end - start));
   }
   if (!result.empty() && result.front() == ';') result.erase(0, 1);
   if (!result.empty() && result.back() == ';') result.pop_back();

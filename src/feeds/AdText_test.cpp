@@ -40,6 +40,15 @@ TEST(ExpandEquipmentCodes, ReplacesCodesBetweenSemicolonsByLabels) {
       {";;", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpandEquipmentCodes(labels, c.list), c.result) << c.list;
+
+  // A label is not searched for codes: one holding its own code between
+  // ";" would double the text at each later occurrence of the code.
+  labels.Add("CS", "CS;;CS");
+  std::string list = ";";
+  for (int k = 0; k < 40; ++k) list += "CS;";
+  const std::string expanded = ExpandEquipmentCodes(labels, list);
+  EXPECT_EQ(expanded.size(), 40 * std::string("CS, , CS").size() + 39 * 2);
+  EXPECT_EQ(ExpandEquipmentCodes(labels, ";CS;ABS;"), "CS, , CS, Freins ABS");
 }
 
 TEST(EquipmentFlag, ExactCodeBetweenSemicolons) {

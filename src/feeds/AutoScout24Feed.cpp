@@ -151,9 +151,11 @@ const std::vector<std::string>& TPhotoLinks::Of(const std::string& idNVO) const 
 void AppendCsvField(std::string& csv, const std::string& value) {
   const std::size_t start = csv.size();
   csv += value;
-  // A line break would end the vehicle's line inside a value.
+  // A line break would end the vehicle's line inside a value, and a ";" would
+  // move every later value into the next column (price into mileage...).
   for (std::size_t k = start; k < csv.size(); ++k) {
     if (csv[k] == '\r' || csv[k] == '\n' || csv[k] == '\0') csv[k] = ' ';
+    else if (csv[k] == ';') csv[k] = ',';
   }
   csv += ';';
 }

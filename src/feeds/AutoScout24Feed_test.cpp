@@ -94,15 +94,17 @@ TEST(AutoScout24Line, EmptyListsGiveEmptyFlagsAndEmptyWarrantyGivesZeros) {
   EXPECT_EQ(Split(Line("<InfoEquiInterieur>Clim;ABS</InfoEquiInterieur>", false))[31], "0");
 }
 
-TEST(AutoScout24Line, ValuesAreWrittenAsTheyStandButNeverBreakTheLine) {
-  const std::string line =
-      Line("<idNVO>5</idNVO><Couleur>Noir;Métal</Couleur><IMarque> Audi \r\nA4&#13;</IMarque>", false);
+TEST(AutoScout24Line, ValuesAreWrittenAsTheyStandButNeverBreakTheLineOrShiftColumns) {
+  const std::string line = Line(
+      "<idNVO>5</idNVO><Couleur>Noir;Métal;</Couleur><IMarque> Audi \r\nA4&#13;</IMarque><PrixDuBien>9990</PrixDuBien>",
+      false);
   EXPECT_NE(line.find(";5;; Audi  A4 ;"), std::string::npos) << line;  // nothing trimmed, CR and LF blanked
   EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 2) << line;
-  // The ";" inside a value shifts every later column by one.
-  const std::string flat = line.substr(0, line.size() - 2);
-  EXPECT_EQ(std::count(flat.begin(), flat.end(), ';'), 93);
-  EXPECT_EQ(flat.substr(flat.size() - 1), ";");
+  // A ";" inside a value becomes ",": every later value stays in its column.
+  const Values values = Split(line);
+  ASSERT_EQ(values.size(), 92u);
+  EXPECT_EQ(values[9], "Noir,Métal,");
+  EXPECT_EQ(values[15], "9990");
 }
 
 TEST(AutoScout24Columns, FirstRegistrationAndIntegers) {
