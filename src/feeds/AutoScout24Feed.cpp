@@ -1,7 +1,5 @@
 #include "feeds/AutoScout24Feed.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -237,10 +235,8 @@ std::string StagingAsideFolder(const std::string& stagingFolder) {
 std::string SetStagingAside(const std::string& stagingFolder, const std::string& windowsFolder,
                             const std::vector<std::string>& keptFolders) {
   const std::string aside = StagingAsideFolder(stagingFolder);
-  struct stat st;
-  const bool asideTaken = lstat(platform::NativePath(aside).c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
-                          !S_ISLNK(st.st_mode);
-  if (!asideTaken) {
+  // A link there goes as a leftover would (the link only); a file stays.
+  if (!platform::FileExists(aside)) {
     CheckStagingFolder(aside, windowsFolder, keptFolders);
     xmldoc::PurgeFolder(aside);  // what a run stopped before its end left aside
     if (platform::RenameFile(stagingFolder, aside)) return aside;
