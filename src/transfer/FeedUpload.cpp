@@ -96,7 +96,7 @@ std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
     // log has been started anew since: it must stay in this run's log.
     try {
       const TConnectionOptions photoOptions = ReadConnectionOptions(run.Settings(), kPhotoServerSection);
-      if (const std::string warning = UncheckedCertificateWarning(photoOptions, kPhotoServerSection); !warning.empty()) {
+      for (const std::string& warning : ConnectionWarnings(photoOptions, kPhotoServerSection)) {
         shell::LogLine(run, warning);
       }
     } catch (const EFtpError&) {
@@ -113,9 +113,7 @@ std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
     run.RecordUpload(false, kUploadConnectionFailed);
     return kUploadConnectionFailed;
   }
-  if (const std::string warning = UncheckedCertificateWarning(options, run.CurrentOption()); !warning.empty()) {
-    shell::LogLine(run, warning);
-  }
+  for (const std::string& warning : ConnectionWarnings(options, run.CurrentOption())) shell::LogLine(run, warning);
   TTry result;
   for (int attempt = 1;; ++attempt) {
     result = TryUpload(transfers, fullPath, options);

@@ -143,6 +143,11 @@ long ToSecondsAtLeastOne(std::chrono::milliseconds ms) {
 
 }  // namespace
 
+bool ActiveModeWorksWithTls() {
+  const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+  return !info || info->version_num < 0x075700 || info->version_num >= 0x080000;
+}
+
 void SetFtpTimeLimits(const TFtpTimeLimits& limits) {
   std::lock_guard lock(gLimitsMutex);
   gLimits = limits;
@@ -617,6 +622,11 @@ void TFtpSession::TImpl::Connect(const std::string& server, const std::string& u
   curl_easy_setopt(h, CURLOPT_USE_SSL,
                    static_cast<long>(options.Security == TFtpSecurity::None ? CURLUSESSL_NONE : CURLUSESSL_ALL));
   curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  // TLS 1.2 at most: over TLS 1.3 libcurl offers a data connection the
+  // session of the previous data connection rather than the control
+  // connection's, and servers that require the reuse (most, by default)
+  // refuse every second transfer.
+  curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, options.VerifyCertificate ? 1L : 0L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, options.VerifyCertificate ? 2L : 0L);
   curl_easy_setopt(h, CURLOPT_CAINFO, options.CaFile.empty() ? nullptr : options.CaFile.c_str());

@@ -100,6 +100,7 @@ std::optional<TServerAddress> ParseServerAddress(const std::string& text);
 enum class TFtpSecurity { None, ExplicitTls, ImplicitTls, Sftp };
 struct TConnectionOptions {
   bool Passive = false;
+  bool PassiveInsteadOfActive = false;  // active mode was asked, and cannot work: see ActiveModeWorksWithTls
   TFtpSecurity Security = TFtpSecurity::None;
   bool VerifyCertificate = true;  // peer and host name, against the system's authorities
   std::string CaFile = "";        // an authority of one's own, in place of the system's
@@ -108,6 +109,11 @@ struct TConnectionOptions {
   std::string KnownHostsFile = "";  // OpenSSH's format; empty: none (only HostKey can match)
   std::string PrivateKeyFile = "";  // login by key (the password unlocks it); empty: by password
 };
+
+// Whether active data connections can be protected by TLS with the libcurl
+// at hand: from 7.87 to 7.88 it accepts the server's data connection without
+// its TLS layer, so that every transfer fails (fixed in 8.0).
+bool ActiveModeWorksWithTls();
 
 // What a session reports; every member may be empty.
 struct TFtpEvents {

@@ -46,7 +46,7 @@ bool IsRefusalOfOneFile(const EFtpError& error) {
 
 void ConnectPhotoSession(TTransfers& transfers, TFtpSession& session) {
   const TConnectionOptions options = ReadConnectionOptions(transfers.Run.Settings(), kPhotoServerSection);
-  if (const std::string warning = UncheckedCertificateWarning(options, kPhotoServerSection); !warning.empty()) {
+  for (const std::string& warning : ConnectionWarnings(options, kPhotoServerSection)) {
     shell::LogLine(transfers.Run, warning);
   }
   const shell::IMainWindow& w = transfers.Run.Window;

@@ -8,6 +8,14 @@
 
 namespace transfer {
 
+namespace {
+
+bool IsFtps(const TConnectionOptions& options) {
+  return options.Security == TFtpSecurity::ExplicitTls || options.Security == TFtpSecurity::ImplicitTls;
+}
+
+}  // namespace
+
 TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, const std::string& section) {
   TConnectionOptions options;
   options.Passive = shell::SwitchIsOn(settings.ReadString(section, kModePassif, "0"));
@@ -22,6 +30,10 @@ TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, c
   } else if (!security.empty()) {
     throw EFtpError(std::string(kSecurite) + "=" + security + " inconnu dans la section [" + section +
                     "] (vide, TLS, TLS-implicite ou SFTP)");
+  }
+  if (IsFtps(options) && !options.Passive && !ActiveModeWorksWithTls()) {
+    options.Passive = true;
+    options.PassiveInsteadOfActive = true;
   }
   options.VerifyCertificate = shell::SwitchIsOn(settings.ReadString(section, kVerifierCertificat, "1"));
   options.CaFile = settings.ReadString(section, kCertificatAC, "");
@@ -46,12 +58,18 @@ TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, c
   return options;
 }
 
-std::string UncheckedCertificateWarning(const TConnectionOptions& options, const std::string& section) {
-  if (options.Security == TFtpSecurity::None || options.Security == TFtpSecurity::Sftp || options.VerifyCertificate) {
-    return "";
+std::vector<std::string> ConnectionWarnings(const TConnectionOptions& options, const std::string& section) {
+  std::vector<std::string> lines;
+  if (IsFtps(options) && !options.VerifyCertificate) {
+    lines.push_back("Attention : le certificat du serveur n'est pas vérifié (" + std::string(kVerifierCertificat) +
+                    "=0 dans la section [" + section + "]), la connexion n'est pas protégée contre un serveur usurpé");
   }
-  return "Attention : le certificat du serveur n'est pas vérifié (" + std::string(kVerifierCertificat) +
-         "=0 dans la section [" + section + "]), la connexion n'est pas protégée contre un serveur usurpé";
+  if (options.PassiveInsteadOfActive) {
+    lines.push_back("Attention : le mode actif ne fonctionne pas avec " + std::string(kSecurite) +
+                    " TLS sur ce système, le mode passif est utilisé (" + std::string(kModePassif) +
+                    "=1 dans la section [" + section + "] évite ce message)");
+  }
+  return lines;
 }
 
 TTransfers::TTransfers(shell::TRunControl& run) : Run(run) {}

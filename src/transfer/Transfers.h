@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "shell/UnitAnnoncia.h"
 #include "transfer/FtpSession.h"
@@ -45,10 +46,13 @@ inline constexpr const char* kCleSSH = "CleSSH";  // SFTP private key; empty: lo
 // The connection options of a section (the run option's or Clicheo). An
 // unknown Securite, or an EmpreinteSSH that is no SHA-256 fingerprint,
 // raises EFtpError naming it, so that no session ever goes in clear text or
-// unchecked by mistake.
+// unchecked by mistake. Active mode with TLS where it cannot work comes out
+// passive.
 TConnectionOptions ReadConnectionOptions(const shell::TSettingsFile& settings, const std::string& section);
-// The warning line for a TLS session that accepts any certificate, or "".
-std::string UncheckedCertificateWarning(const TConnectionOptions& options, const std::string& section);
+// The warning lines a run logs for a section's connection: a TLS session
+// that accepts any certificate; active mode asked with TLS where it cannot
+// work (see ActiveModeWorksWithTls), passive mode is then used instead.
+std::vector<std::string> ConnectionWarnings(const TConnectionOptions& options, const std::string& section);
 
 class TTransfers {
 public:
