@@ -5,6 +5,7 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/ReplacingFile.h"
 #include "platform/TextRewriter.h"
 #include "shell/ActivityLog.h"
 #include "transfer/FeedUpload.h"
@@ -66,9 +67,11 @@ void BuildParuVenduFeed(TFeedRun& feed) {
   shell::LogLine(run, "Avant Enregistrement");
 
   const platform::TDateTime now = platform::Now();
-  document->Save(WorkFile(platform::FormatDateTime("yyyymmddhhnn", now) + ".xml"));
+  const std::string stampedCopy = WorkFile(platform::FormatDateTime("yyyymmddhhnn", now) + ".xml");
+  document->Save(stampedCopy);
   const std::string feedPath = WorkFile("RovelleDatasVO-" + platform::FormatDateTime("yyyymmdd", now) + ".xml");
-  document->Save(feedPath);
+  // The same document again: the bytes just written.
+  platform::CopyFileReplacing(stampedCopy, feedPath);
   NoteFeedFile(run, feedPath);
 
   // A file of the stock system's, not the activity log; one it cannot

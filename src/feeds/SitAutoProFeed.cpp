@@ -8,6 +8,7 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
+#include "platform/ReplacingFile.h"
 #include "platform/TextRewriter.h"
 #include "shell/ActivityLog.h"
 
@@ -209,7 +210,8 @@ void BuildSitAutoProFeed(TFeedRun& feed) {
   LoadRewrittenText(run, *doc, text);
   const std::string feedPath = WorkFile(fileResult);
   doc->Save(feedPath);
-  doc->Save(DailyCopyPath());
+  // The same document again: the bytes just written.
+  platform::CopyFileReplacing(feedPath, DailyCopyPath());
 
   const std::string archivePath = WorkFile(fileResultZip);
   PackFeedFile(run, archivePath, feedPath);

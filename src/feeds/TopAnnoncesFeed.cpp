@@ -7,6 +7,7 @@
 #include "feeds/FeedSteps.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
+#include "platform/ReplacingFile.h"
 #include "shell/ActivityLog.h"
 
 namespace feeds {
@@ -181,7 +182,8 @@ void BuildTopAnnoncesFeed(TFeedRun& feed) {
   text = ApplySecondReplacements(text);
   LoadRewrittenText(run, *document, text);
   document->Save(feedPath);
-  document->Save(WorkingCopyPath());
+  // The same document again: the bytes just written.
+  platform::CopyFileReplacing(feedPath, WorkingCopyPath());
 
   PackFeedFile(run, archivePath, feedPath);
   SendArchive(feed, archivePath);

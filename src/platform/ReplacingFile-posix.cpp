@@ -18,6 +18,8 @@
 namespace platform {
 namespace {
 
+constexpr std::size_t kCopyStretch = 1 << 20;  // bytes read at a time by CopyFileReplacing
+
 // "<final name>.<pid>.annoncia-tmp": the process id tells a leftover of a
 // killed run from the file of a run still writing.
 constexpr std::string_view kTempSuffix = ".annoncia-tmp";
@@ -97,6 +99,24 @@ void TReplacingFile::Commit() {
 void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   TReplacingFile file(path);
   file.Write(bytes);
+  file.Commit();
+}
+
+void CopyFileReplacing(const std::string& from, const std::string& to) {
+  const int in = open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) RaiseInOutError(errno, from);
+  const std::unique_ptr<const int, void (*)(const int*)> closeIn(&in, [](const int* fd) { close(*fd); });
+  TReplacingFile file(to);
+  std::unique_ptr<char[]> buffer(new char[kCopyStretch]);
+  for (;;) {
+    const ssize_t n = read(in, buffer.get(), kCopyStretch);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseInOutError(errno, from);
+    }
+    if (n == 0) break;
+    file.Write(std::string_view(buffer.get(), static_cast<std::size_t>(n)));
+  }
   file.Commit();
 }
 

@@ -38,6 +38,11 @@ private:
 // The whole file at once, through TReplacingFile.
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
+// A copy of the file from, written to to through TReplacingFile: for a file
+// just written that is wanted under a second name too. A failure to read
+// from raises EInOutError naming from; to is then left as it was.
+void CopyFileReplacing(const std::string& from, const std::string& to);
+
 // The temporary name beside path that this process uses for it, for files a
 // library writes itself (the archive) before they are renamed into place.
 std::string ReplacingTempPath(const std::string& path);

@@ -94,3 +94,28 @@ TEST(ReplacingFile, LeftoversOfEndedProcessesAreRemovedOthersStay) {
   EXPECT_EQ(testsupport::ReadFile(dir / "target"), "kept");
   EXPECT_EQ(platform::RemoveReplacingLeftovers(dir / "no such folder"), 0);
 }
+
+// The copy holds every byte, across the stretches it is read in; a source
+// that cannot be read is the error, and the target keeps what it held; a
+// copy onto itself keeps the file whole.
+TEST(ReplacingFile, CopyFileReplacingCopiesWholeOrNotAtAll) {
+  TTempDir dir;
+  std::string bytes(3 * 1024 * 1024 + 17, '\0');
+  for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>(k * 31 % 251);
+  testsupport::WriteFile(dir / "feed.xml", bytes);
+  testsupport::WriteFile(dir / "copy.xml", "yesterday");
+  platform::CopyFileReplacing(dir / "feed.xml", dir / "copy.xml");
+  EXPECT_EQ(testsupport::ReadFile(dir / "copy.xml"), bytes);
+
+  try {
+    platform::CopyFileReplacing(dir / "missing.xml", dir / "copy.xml");
+    ADD_FAILURE() << "no error";
+  } catch (const platform::EInOutError& error) {
+    EXPECT_NE(std::string(error.what()).find("missing.xml"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(testsupport::ReadFile(dir / "copy.xml"), bytes);
+
+  platform::CopyFileReplacing(dir / "feed.xml", dir / "feed.xml");
+  EXPECT_EQ(testsupport::ReadFile(dir / "feed.xml"), bytes);
+  EXPECT_EQ(testsupport::ListFolder(dir.Path()), (std::vector<std::string>{"copy.xml", "feed.xml"}));
+}
