@@ -18,7 +18,10 @@ def outputs(folder):
     found = {}
     for base, _, names in os.walk(os.path.join(folder, "Windows")):
         for name in names:
-            if name.startswith("ExpDatas") or name.endswith(".log"):
+            # The run history, the status page and the lock files hold
+            # each run's times and process number.
+            if (name.startswith("ExpDatas") or name.endswith(".log") or name.endswith(".lock")
+                    or name in ("historique.jsonl", "etat.html")):
                 continue
             path = os.path.join(base, name)
             key = re.sub(r"\d{8,}", "#", os.path.relpath(path, folder))

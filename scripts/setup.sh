@@ -12,7 +12,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   python3 python3-pyftpdlib python3-aiosmtpd python3-openssl openssl
-  proftpd-core proftpd-mod-crypto openssh-client
+  proftpd-core proftpd-mod-crypto openssh-client openssh-server
   chromium
   zip unzip
   xvfb xauth

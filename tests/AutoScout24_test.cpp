@@ -112,6 +112,8 @@ TEST(AutoScout24, RunStagesPhotosWritesTheCsvIn1252AndSendsOneArchive) {
                {62, "0"}, {73, "0"}});
   EXPECT_EQ(ReadFile(staging + "/4455667788.csv"), csv);
   EXPECT_EQ(testsupport::ListFolder(staging), (Lines{"101_1.jpg", "101_2.jpg", "101_3.jpg", "4455667788.csv"}));
+  // The previous staging, set aside during the run, is gone at its end.
+  EXPECT_FALSE(testsupport::PathExists(staging + ".precedent"));
 
   const std::string sent = r.Portal.Root() + "/4455667788.zip";
   EXPECT_EQ(ReadFile(sent), ReadFile(r.WorkFile("4455667788.zip")));

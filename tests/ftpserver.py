@@ -33,11 +33,11 @@ fault strikes that many times, then the server behaves):
 login and every data connection is protected (PROT P).
 """
 import argparse
-import os
 import socket
 import struct
-import sys
 import threading
+
+import serverlife  # beside this script
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
@@ -216,19 +216,7 @@ def main():
         Handler.tls_data_required = True
     server = FTPServer(("127.0.0.1", 0), Handler)
 
-    def end():
-        os._exit(0)
-
-    timer = threading.Timer(args.lifetime, end)
-    timer.daemon = True
-    timer.start()
-
-    def watch_stdin():
-        while sys.stdin.buffer.read(4096):
-            pass
-        end()
-
-    threading.Thread(target=watch_stdin, daemon=True).start()
+    serverlife.end_with_parent(args.lifetime)
 
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     server.serve_forever(handle_exit=False)

@@ -17,11 +17,10 @@ Fault switches (--fault NAME, repeatable):
 import argparse
 import asyncio
 import json
-import os
-import sys
-import threading
 
 from aiosmtpd.smtp import SMTP, AuthResult
+
+import serverlife  # beside this script
 
 
 def main():
@@ -74,19 +73,7 @@ def main():
     else:
         server = loop.run_until_complete(loop.create_server(factory, "127.0.0.1", 0))
 
-    def end():
-        os._exit(0)
-
-    timer = threading.Timer(args.lifetime, end)
-    timer.daemon = True
-    timer.start()
-
-    def watch_stdin():
-        while sys.stdin.buffer.read(4096):
-            pass
-        end()
-
-    threading.Thread(target=watch_stdin, daemon=True).start()
+    serverlife.end_with_parent(args.lifetime)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
     loop.run_forever()
 

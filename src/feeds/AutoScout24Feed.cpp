@@ -1,5 +1,6 @@
 #include "feeds/AutoScout24Feed.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <stdexcept>
@@ -225,6 +226,28 @@ void CheckStagingFolder(const std::string& stagingFolder, const std::string& win
   }
 }
 
+std::string StagingAsideFolder(const std::string& stagingFolder) {
+  std::string folder = stagingFolder;
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder + ".precedent";
+}
+
+std::string SetStagingAside(const std::string& stagingFolder, const std::string& windowsFolder,
+                            const std::vector<std::string>& keptFolders) {
+  const std::string aside = StagingAsideFolder(stagingFolder);
+  // A link there goes as a leftover would (the link only); a file stays.
+  if (!platform::FileExists(aside)) {
+    CheckStagingFolder(aside, windowsFolder, keptFolders);
+    xmldoc::PurgeFolder(aside);  // what a run stopped before its end left aside
+    if (platform::RenameFile(stagingFolder, aside)) return aside;
+    if (errno == ENOENT) return {};  // no staging folder yet
+  }
+  // A file of that name is not ours to delete, and a folder that cannot be
+  // renamed may still be emptied: the purge in place, as it stands.
+  xmldoc::PurgeFolder(stagingFolder);
+  return {};
+}
+
 void BuildAutoScout24Feed(TFeedRun& feed) {
   shell::TRunControl& run = feed.Run;
   const std::string windowsFolder = xmldoc::WindowsFolder();
@@ -234,8 +257,9 @@ void BuildAutoScout24Feed(TFeedRun& feed) {
 
   // The purge deletes whatever the folder holds: never the data export, the
   // log or the dealer's photos.
-  CheckStagingFolder(stagingFolder, windowsFolder, {shell::WorkFolder(), run.PathImages()});
-  xmldoc::PurgeFolder(stagingFolder);
+  const std::vector<std::string> keptFolders = {shell::WorkFolder(), run.PathImages()};
+  CheckStagingFolder(stagingFolder, windowsFolder, keptFolders);
+  const std::string previousStaging = SetStagingAside(stagingFolder, windowsFolder, keptFolders);
 
   const xmldoc::IXMLCursorPtr vehicle = document->Select("/document/DataVOS/DataVO");
   const TPhotoLinks photoLinks(*document);
@@ -257,6 +281,7 @@ void BuildAutoScout24Feed(TFeedRun& feed) {
   const std::string archive = WorkFile(idClient + ".zip");
   shell::LogLine(run, "Zip File : " + archive);
   PackArchive(run, archive, stagingFolder + "\\*.*");
+  if (!previousStaging.empty()) xmldoc::PurgeFolder(previousStaging);
   run.AddMemoLine("Fichier " + archive + " créé");
   shell::LogLine(run, "Début Transfert : " + archive);
   shell::RestartLog(run);

@@ -12,6 +12,12 @@
 // locally) or to write the CSV, before anything is packed; a failed upload
 // does not. A staging folder that would reach the work folder or the photo
 // folder is refused before anything is deleted (CheckStagingFolder).
+//
+// The previous run's staging folder is emptied by setting it aside
+// (SetStagingAside) and deleting it once the archive is packed, not by
+// deleting it first: on a file system that has just freed tens of thousands
+// of inodes, each new file is slow to create for a while, and the run
+// creates one per photo.
 #pragma once
 
 #include <string>
@@ -61,5 +67,19 @@ std::string IntegerColumn(const std::string& text);
 // error names the staging folder and why.
 void CheckStagingFolder(const std::string& stagingFolder, const std::string& windowsFolder,
                         const std::vector<std::string>& keptFolders);
+
+// The name the previous run's staging folder is set aside under: the staging
+// folder's own name + ".precedent", beside it.
+std::string StagingAsideFolder(const std::string& stagingFolder);
+
+// Empties the way for a new staging folder: deletes what a stopped run left
+// at StagingAsideFolder, then renames the staging folder (or the link of that
+// name) there and gives that name, for the caller to delete with PurgeFolder
+// once it is done; gives "" when there was no staging folder. The aside
+// folder is checked as the staging folder is. When the aside name holds a
+// file, or the rename fails otherwise, the staging folder is purged in place
+// and "" is given.
+std::string SetStagingAside(const std::string& stagingFolder, const std::string& windowsFolder,
+                            const std::vector<std::string>& keptFolders);
 
 }  // namespace feeds

@@ -7,6 +7,7 @@
 
 #include "support/RecordingWindow.h"
 #include "support/TestSupport.h"
+#include "xmldoc/XMLUtils.h"
 
 using namespace feeds;
 using Values = std::vector<std::string>;
@@ -201,4 +202,52 @@ TEST(BuildAutoScout24Feed, RefusesAStagingFolderHoldingTheWorkOrPhotoFolder) {
     EXPECT_TRUE(testsupport::PathExists(exportPath));
     EXPECT_TRUE(testsupport::PathExists(windir / "images/1.jpg"));
   }
+}
+
+// The previous staging goes aside whole, with nothing of it left where the
+// new one is made, and a leftover of a stopped run is cleared first; what is
+// not a folder of ours is never deleted, nor anything a link points to.
+TEST(SetStagingAside, MovesThePreviousStagingAwayAndNeverFollowsOrDeletesForeignFiles) {
+  testsupport::TTempDir top;
+  const std::string windir = top / "win";
+  const std::string staging = windir + "/TEMP/AS24";
+  const std::string aside = windir + "/TEMP/AS24.precedent";
+  const std::vector<std::string> kept = {windir + "/TEMP/Annoncia", windir + "/images"};
+  testsupport::MakeDirs(windir + "/TEMP/Annoncia");
+  testsupport::WriteFile(windir + "/images/1.jpg", "photo");
+  EXPECT_EQ(StagingAsideFolder(windir + "\\TEMP\\AS24\\"), windir + "\\TEMP\\AS24.precedent");
+
+  // No staging folder yet.
+  EXPECT_EQ(SetStagingAside(staging, windir, kept), "");
+  EXPECT_FALSE(testsupport::PathExists(aside));
+
+  // A staging folder, and the aside folder of a run stopped before its end.
+  testsupport::WriteFile(staging + "/1_1.jpg", "staged");
+  testsupport::WriteFile(staging + "/sub/x.csv", "csv");
+  testsupport::WriteFile(aside + "/old_1.jpg", "older");
+  EXPECT_EQ(SetStagingAside(staging, windir, kept), aside);
+  EXPECT_FALSE(testsupport::PathExists(staging));
+  EXPECT_EQ(testsupport::ListFolder(aside), (std::vector<std::string>{"1_1.jpg", "sub"}));
+
+  // A staging folder that is a link: the link goes aside, its folder stays whole.
+  std::filesystem::remove_all(aside);
+  testsupport::WriteFile(windir + "/TEMP/real/1_1.jpg", "staged");
+  std::filesystem::create_symlink(windir + "/TEMP/real", staging);
+  EXPECT_EQ(SetStagingAside(staging, windir, kept), aside);
+  EXPECT_TRUE(std::filesystem::is_symlink(aside));
+  xmldoc::PurgeFolder(aside);
+  EXPECT_EQ(testsupport::ReadFile(windir + "/TEMP/real/1_1.jpg"), "staged");
+
+  // A file at the aside name is kept; the staging folder is purged in place.
+  testsupport::WriteFile(aside, "not ours");
+  testsupport::WriteFile(staging + "/1_1.jpg", "staged");
+  EXPECT_EQ(SetStagingAside(staging, windir, kept), "");
+  EXPECT_FALSE(testsupport::PathExists(staging));
+  EXPECT_EQ(testsupport::ReadFile(aside), "not ours");
+
+  // An aside folder that would hold a kept folder is refused before anything is deleted.
+  std::filesystem::remove(aside);
+  testsupport::WriteFile(staging + "/1_1.jpg", "staged");
+  EXPECT_THROW(SetStagingAside(staging, windir, {aside + "/images"}), std::runtime_error);
+  EXPECT_TRUE(testsupport::PathExists(staging + "/1_1.jpg"));
 }

@@ -21,6 +21,15 @@ namespace {
 
 bool StatNative(const std::string& native, struct stat& st) { return stat(native.c_str(), &st) == 0; }
 
+// stat of the path, following links: the look-up's own lstat serves unless
+// it met a link.
+bool StatPath(const std::string& path, struct stat& st) {
+  bool found = false;
+  const std::string native = NativePathStat(path, st, found);
+  if (found && !S_ISLNK(st.st_mode)) return true;
+  return StatNative(native, st);
+}
+
 std::uint32_t AttributesOf(const std::string& name, const struct stat& st) {
   std::uint32_t a = 0;
   if (S_ISDIR(st.st_mode)) a |= faDirectory;
@@ -75,12 +84,12 @@ bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, 
 
 bool FileExists(const std::string& path) {
   struct stat st;
-  return StatNative(NativePath(path), st) && !S_ISDIR(st.st_mode);
+  return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st;
-  return StatNative(NativePath(path), st) && S_ISDIR(st.st_mode);
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
 bool IsReadableByEveryone(const std::string& path) {
@@ -136,9 +145,18 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     return false;
   }
   const std::string target = NativePath(to);
-  TFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  TFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
   if (out.get() < 0) return false;
   NoteEntryCreated(target);
+  // Truncated only once known to be another file: a copy onto itself (the
+  // same name, or a link to it) would otherwise empty the source.
+  struct stat outSt;
+  if (fstat(out.get(), &outSt) != 0) return false;
+  if (outSt.st_dev == st.st_dev && outSt.st_ino == st.st_ino) {
+    errno = EINVAL;
+    return false;
+  }
+  if (outSt.st_size != 0 && ftruncate(out.get(), 0) != 0) return false;
   char buf[65536];
   for (;;) {
     const ssize_t n = read(in.get(), buf, sizeof buf);

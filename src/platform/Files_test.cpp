@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
 #include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Environment.h"
@@ -73,6 +78,39 @@ TEST(Files, ForceDirectoriesAndTempFiles) {
   EXPECT_TRUE(platform::FileExists(t));
   EXPECT_EQ(platform::ExtractFileName(t).rfind("zzz", 0), 0u);
   EXPECT_TRUE(platform::VolumeAccessible("c:\\anything"));
+}
+
+// A copy replaces a longer file whole, and a copy onto the source itself
+// (its own name in another case, or a hard link to it) fails and leaves it intact.
+TEST(Files, CopyFileNeverEmptiesItsSource) {
+  TTempDir dir;
+  testsupport::WriteFile(dir / "photo.jpg", "photo");
+  testsupport::WriteFile(dir / "old.jpg", "a much longer old photo");
+  ASSERT_TRUE(platform::CopyFile(dir / "photo.jpg", dir / "old.jpg", false));
+  EXPECT_EQ(testsupport::ReadFile(dir / "old.jpg"), "photo");
+  ASSERT_EQ(link((dir / "photo.jpg").c_str(), (dir / "hard.jpg").c_str()), 0);
+  for (const std::string& to : {dir / "PHOTO.JPG", dir / "hard.jpg"}) {
+    errno = 0;
+    EXPECT_FALSE(platform::CopyFile(dir / "photo.jpg", to, false)) << to;
+    EXPECT_EQ(errno, EINVAL) << to;
+    EXPECT_EQ(testsupport::ReadFile(dir / "photo.jpg"), "photo") << to;
+  }
+}
+
+// The existence checks follow links, as the system's own do.
+TEST(Files, ExistsFollowsLinks) {
+  TTempDir dir;
+  testsupport::WriteFile(dir / "sub/file", "x");
+  std::filesystem::create_symlink(dir / "sub", dir / "toFolder");
+  std::filesystem::create_symlink(dir / "sub/file", dir / "toFile");
+  std::filesystem::create_symlink(dir / "missing", dir / "dangling");
+  EXPECT_TRUE(platform::DirectoryExists(dir / "toFolder"));
+  EXPECT_FALSE(platform::FileExists(dir / "toFolder"));
+  EXPECT_TRUE(platform::FileExists(dir / "TOFILE"));
+  EXPECT_FALSE(platform::DirectoryExists(dir / "toFile"));
+  EXPECT_FALSE(platform::FileExists(dir / "dangling"));
+  EXPECT_FALSE(platform::DirectoryExists(dir / "dangling"));
+  EXPECT_TRUE(platform::FileExists(dir.Path() + "\\SUB\\File"));
 }
 
 TEST(Environment, NamesIgnoreCase) {

@@ -10,9 +10,16 @@
 // calls use this header; they pass native paths, after a successful call.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// NativePath(path), with exists true and the lstat of the native path in st
+// when the look-up met it; exists false says nothing more.
+std::string NativePathStat(std::string_view path, struct stat& st, bool& exists);
 
 // The entry of native folder (empty or ending in "/") whose name equals name
 // ignoring case, or empty.

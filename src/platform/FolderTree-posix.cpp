@@ -31,8 +31,13 @@ private:
   int fd_;
 };
 
-// The names of the opened folder, read to the end before anything is removed.
-std::vector<std::string> EntryNames(int dirFd, const std::string& shown) {
+struct TEntry {
+  std::string Name;
+  unsigned char Type;  // as readdir gives it: DT_UNKNOWN when the file system does not say
+};
+
+// The entries of the opened folder, read to the end before anything is removed.
+std::vector<TEntry> Entries(int dirFd, const std::string& shown) {
   const int listFd = dup(dirFd);
   if (listFd < 0) RaiseInOutError(errno, shown);
   DIR* dir = fdopendir(listFd);
@@ -41,11 +46,11 @@ std::vector<std::string> EntryNames(int dirFd, const std::string& shown) {
     close(listFd);
     RaiseInOutError(error, shown);
   }
-  std::vector<std::string> names;
+  std::vector<TEntry> names;
   errno = 0;
   while (const dirent* e = readdir(dir)) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back({std::move(name), e->d_type});
     errno = 0;
   }
   const int error = errno;
@@ -55,7 +60,14 @@ std::vector<std::string> EntryNames(int dirFd, const std::string& shown) {
 }
 
 void RemoveEntries(int dirFd, const std::string& shown) {
-  for (const std::string& name : EntryNames(dirFd, shown)) {
+  for (const TEntry& entry : Entries(dirFd, shown)) {
+    const std::string& name = entry.Name;
+    // A file or link the listing names as such goes at once: unlinkat never
+    // follows a link and refuses a folder (which is then looked at below).
+    if (entry.Type != DT_UNKNOWN && entry.Type != DT_DIR) {
+      if (unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT) continue;
+      if (errno != EISDIR && errno != EPERM) RaiseInOutError(errno, shown + "/" + name);
+    }
     const std::string path = shown + "/" + name;
     struct stat st;
     if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -82,6 +83,46 @@ void SplitNative(const std::string& native, std::string& folder, std::string& na
   name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Folders reached through a name spelled in another case than on disk (the
+// work folder is Windir + "\\Temp\\..." where the folder is TEMP), by the path
+// as given: every file of such a folder is looked up through the same
+// spelling, which would otherwise be walked again from the top each time.
+std::mutex foldersLock;
+std::unordered_map<std::string, std::string> resolvedFolders;
+constexpr std::size_t kMaxResolvedFolders = 64;
+
+bool IsFolder(const std::string& native) {
+  struct stat st;
+  return stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The native folder for given (a native path without "." or ".." names):
+// given itself when it exists so spelled, whatever it is, or the existing
+// folder it stands for; false when neither.
+bool KnownFolder(const std::string& given, std::string& native) {
+  native.clear();
+  {
+    std::lock_guard<std::mutex> hold(foldersLock);
+    const auto it = resolvedFolders.find(given);
+    if (it != resolvedFolders.end()) native = it->second;
+  }
+  if (!native.empty()) {
+    // Kept while the folder as spelled is still missing and the one found is still there.
+    if (!Exists(given) && IsFolder(native)) return true;
+    std::lock_guard<std::mutex> hold(foldersLock);
+    resolvedFolders.erase(given);
+  }
+  struct stat st;
+  bool exists = false;
+  native = NativePathStat(given, st, exists);
+  if (exists && native == given) return true;
+  if (exists ? !S_ISDIR(st.st_mode) && !(S_ISLNK(st.st_mode) && IsFolder(native)) : !IsFolder(native)) return false;
+  std::lock_guard<std::mutex> hold(foldersLock);
+  if (resolvedFolders.size() >= kMaxResolvedFolders) resolvedFolders.clear();
+  resolvedFolders.insert_or_assign(given, native);
+  return true;
+}
+
 }  // namespace
 
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
@@ -150,6 +191,13 @@ void NoteEntryRemoved(const std::string& native) {
 }
 
 std::string NativePath(std::string_view path) {
+  struct stat st;
+  bool found = false;
+  return NativePathStat(path, st, found);
+}
+
+std::string NativePathStat(std::string_view path, struct stat& st, bool& exists) {
+  exists = false;
   std::string p(path);
   for (char& c : p) {
     if (c == '\\') c = '/';
@@ -175,7 +223,29 @@ std::string NativePath(std::string_view path) {
     i = j + 1;
   }
   // Most paths name what exists, spelled as it is.
-  if (Exists(given)) return given;
+  if (lstat(given.c_str(), &st) == 0) {
+    exists = true;
+    return given;
+  }
+  // Most others name a new or differently spelled entry of a folder known
+  // already.
+  const std::size_t slash = given.rfind('/');
+  const bool plainNames =
+      std::none_of(parts.begin(), parts.end(), [](const std::string& s) { return s == "." || s == ".."; });
+  if (slash != std::string::npos && slash > 0 && slash + 1 < given.size() && plainNames) {
+    const std::string folderGiven = given.substr(0, slash);
+    std::string folder;
+    if (KnownFolder(folderGiven, folder)) {
+      const std::string last = given.substr(slash + 1);
+      const std::string native = folder + "/" + last;
+      if (folder != folderGiven && lstat(native.c_str(), &st) == 0) {
+        exists = true;
+        return native;
+      }
+      const std::string found = FindEntryIgnoringCase(folder + "/", last);
+      return found.empty() ? native : folder + "/" + found;
+    }
+  }
 
   // Where it does not, usually only its last name is new: the longest leading
   // stretch that exists is spelled as given and is not looked at again (nor

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/Files.h"
 #include "platform/FolderTree.h"
@@ -31,6 +32,29 @@ TEST(NativePath, ResolvesEachExistingComponentIgnoringCase) {
   // Accented names fold as Windows folds them.
   testsupport::MakeDirs(dir / "Télé");
   EXPECT_EQ(platform::NativePath(dir.Path() + "\\TÉLÉ"), dir / "Télé");
+}
+
+// A folder reached through another spelling is remembered for the files
+// looked up in it, and forgotten as soon as the spelling given exists or the
+// folder found is gone.
+TEST(NativePath, FollowsAFolderSpelledInAnotherCaseAsItChanges) {
+  namespace fs = std::filesystem;
+  TTempDir dir;
+  testsupport::WriteFile(dir / "TEMP/AS24/1_1.jpg", "x");
+  const std::string given = dir.Path() + "\\Temp\\AS24\\";
+  struct Step { std::function<void()> change; const char* name; std::string native; };
+  const Step steps[] = {
+      {[] {}, "1_1.JPG", dir / "TEMP/AS24/1_1.jpg"},
+      {[] {}, "1_2.jpg", dir / "TEMP/AS24/1_2.jpg"},
+      {[&] { fs::rename(dir / "TEMP/AS24", dir / "TEMP/as24"); }, "1_1.jpg", dir / "TEMP/as24/1_1.jpg"},
+      {[&] { fs::create_directories(dir / "Temp/AS24"); }, "1_1.jpg", dir / "Temp/AS24/1_1.jpg"},
+      {[&] { fs::remove_all(dir / "Temp"); }, "1_1.jpg", dir / "TEMP/as24/1_1.jpg"},
+      {[&] { fs::remove_all(dir / "TEMP/as24"); }, "1_1.jpg", dir / "TEMP/AS24/1_1.jpg"},
+  };
+  for (const Step& step : steps) {
+    step.change();
+    EXPECT_EQ(platform::NativePath(given + step.name), step.native) << step.name;
+  }
 }
 
 // The listing a case-insensitive match reads is kept while the folder's stamp

@@ -91,6 +91,18 @@ std::string UploadFeedFile(TTransfers& transfers, const std::string& fullPath) {
                             " (serveur photos indisponible : " + transfers.PhotoServerProblem() +
                             ") ; la prochaine exécution les enverra");
   }
+  if (transfers.TestFTPClicheo) {
+    // The photo server's warning was logged when it was contacted, and the
+    // log has been started anew since: it must stay in this run's log.
+    try {
+      const TConnectionOptions photoOptions = ReadConnectionOptions(run.Settings(), kPhotoServerSection);
+      if (const std::string warning = UncheckedCertificateWarning(photoOptions, kPhotoServerSection); !warning.empty()) {
+        shell::LogLine(run, warning);
+      }
+    } catch (const EFtpError&) {
+      // A Securite the photo server does not know was reported when it was contacted.
+    }
+  }
   const int tries = ReadBoundedInteger(run, kTentatives, kTentativesDefault, 1, kTentativesMax);
   const int pause = ReadBoundedInteger(run, kPauseTentatives, kPauseTentativesDefault, 0, kPauseTentativesMax);
   TConnectionOptions options;

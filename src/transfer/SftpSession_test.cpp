@@ -175,6 +175,11 @@ TEST_F(SftpSessionTest, OnlyAKnownHostKeyIsTrustedAndARefusalGivesTheServersFing
   TTempDir keys;
   const std::string known = keys / "known_hosts", other = keys / "other_hosts", none = keys / "absent";
   WriteFile(known, "# ours\n" + server.KnownHostsLine());
+  // The form OpenSSH writes by default (HashKnownHosts): the host name hashed.
+  const std::string hashed = keys / "hashed_hosts";
+  WriteFile(hashed, server.KnownHostsLine());
+  ASSERT_EQ(testsupport::RunProcess("/usr/bin/ssh-keygen", {"-H", "-f", hashed}).ExitStatus, 0);
+  ASSERT_TRUE(ReadFile(hashed).starts_with("|1|")) << ReadFile(hashed);
   // The same host and port with another key: the line of a server that changed.
   {
     TSftpServer impostor;
@@ -191,6 +196,7 @@ TEST_F(SftpSessionTest, OnlyAKnownHostKeyIsTrustedAndARefusalGivesTheServersFing
   const Case cases[] = {
       {"fingerprint", {.Security = TFtpSecurity::Sftp, .HostKey = server.Fingerprint()}, nullptr},
       {"known hosts", {.Security = TFtpSecurity::Sftp, .KnownHostsFile = known}, nullptr},
+      {"hashed known hosts", {.Security = TFtpSecurity::Sftp, .KnownHostsFile = hashed}, nullptr},
       {"fingerprint over known hosts", {.Security = TFtpSecurity::Sftp, .HostKey = wrongKey, .KnownHostsFile = known},
        "is not the one in EmpreinteSSH"},
       {"unknown", {.Security = TFtpSecurity::Sftp, .KnownHostsFile = none}, "Unknown SSH host key"},

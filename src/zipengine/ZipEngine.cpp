@@ -165,10 +165,13 @@ std::string StoredFolder(const std::string& folder) {
 void CollectFiles(const std::string& folder, const std::string& mask, const std::string& storedFolder,
                   bool keepFolders, bool recurse, std::vector<TFileToAdd>& files) {
   const std::string prefix = folder.empty() ? std::string() : folder + "\\";
+  // The names found are spelled as on disk: the folder is looked up once.
+  std::string nativePrefix = folder.empty() ? std::string() : platform::NativePath(folder);
+  if (!nativePrefix.empty() && nativePrefix.back() != '/') nativePrefix += '/';
   for (const platform::TSearchRec& found : platform::FindFiles(prefix + mask)) {
     if (found.Attr & platform::faDirectory) continue;
     TFileToAdd file;
-    file.Path = platform::NativePath(prefix + found.Name);
+    file.Path = nativePrefix + found.Name;
     file.EntryName = keepFolders ? storedFolder + found.Name : found.Name;
     file.Size = found.Size;
     files.push_back(std::move(file));

@@ -1,19 +1,7 @@
 #include "support/FtpServer.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
-
-extern char** environ;
 
 #ifndef ANNONCIA_FTPSERVER_SCRIPT
 #error "ANNONCIA_FTPSERVER_SCRIPT must name tests/ftpserver.py"
@@ -23,31 +11,6 @@ namespace testsupport {
 namespace {
 
 constexpr const char* kPython = "/usr/bin/python3";
-
-// Reads the "PORT n" line the server prints once it listens.
-int ReadPort(int fd, int pid, const std::string& diagnostics) {
-  std::string text;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (text.find('\n') == std::string::npos) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) throw std::runtime_error("FTP test server did not start in time");
-    pollfd p{fd, POLLIN, 0};
-    const int r = poll(&p, 1, static_cast<int>(left));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) continue;
-    char buf[256];
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      throw std::runtime_error("FTP test server ended at start:\n" + ReadFile(diagnostics));
-    }
-    text.append(buf, static_cast<std::size_t>(n));
-  }
-  if (!text.starts_with("PORT ")) throw std::runtime_error("FTP test server said: " + text);
-  return std::stoi(text.substr(5));
-}
 
 }  // namespace
 
@@ -76,53 +39,12 @@ TFtpServer::TFtpServer(TFtpServerOptions options) {
   if (!options.TlsCertificate.empty()) args.insert(args.end(), {"--tls", options.TlsCertificate, options.TlsKey});
   WriteFile(dir_ / "commands.log", "");
 
-  // The server reads its standard input to notice that this process is gone;
-  // our ends of both pipes must not leak into other children.
-  int in[2], out[2];
-  if (pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  if (pipe2(out, O_CLOEXEC) != 0) {
-    close(in[0]);
-    close(in[1]);
-    throw std::runtime_error("pipe failed");
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, (dir_ / "server.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, kPython, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(in[0]);
-  close(out[1]);
-  if (rc != 0) {
-    close(in[1]);
-    close(out[0]);
-    throw std::runtime_error(std::string("cannot start the FTP test server: ") + std::strerror(rc));
-  }
-  pid_ = pid;
-  stdinFd_ = in[1];
-  try {
-    port_ = ReadPort(out[0], pid_, dir_ / "server.err");
-  } catch (...) {
-    close(out[0]);
-    close(stdinFd_);
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    throw;
-  }
-  close(out[0]);
+  // The server reads its standard input to notice that this process is gone.
+  process_ = std::make_unique<TServerProcess>(std::move(args), dir_ / "server.err", true, "FTP test server");
+  port_ = process_->Port();
 }
 
-TFtpServer::~TFtpServer() {
-  close(stdinFd_);
-  kill(pid_, SIGKILL);
-  while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-  }
-}
+TFtpServer::~TFtpServer() = default;
 
 std::string TFtpServer::Address() const { return "127.0.0.1:" + std::to_string(port_); }
 

@@ -13,9 +13,11 @@
 // itself after LifetimeSeconds or when the test process dies.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "support/ServerProcess.h"
 #include "support/TestSupport.h"
 
 namespace testsupport {
@@ -99,8 +101,7 @@ public:
 private:
   TTempDir dir_;
   std::vector<TFtpAccount> accounts_;
-  int pid_ = -1;
-  int stdinFd_ = -1;
+  std::unique_ptr<TServerProcess> process_;
   int port_ = 0;
 };
 

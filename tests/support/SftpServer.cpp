@@ -5,21 +5,14 @@
 #include <grp.h>
 #include <pwd.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
-
-extern char** environ;
 
 namespace testsupport {
 namespace {
@@ -97,45 +90,25 @@ TSftpServer::TSftpServer(TSftpServerOptions options) : options_(std::move(option
 
 void TSftpServer::Start() {
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = ClosedLoopbackPort();  // may be taken before the server binds it: then another
+    port_ = ClosedLoopbackPort();
     const bool openSsh = options_.Implementation == TSftpImplementation::OpenSsh;
     WriteFile(dir_ / "server.conf", openSsh ? SshdConfiguration() : ProFtpdConfiguration());
-    // timeout(1) ends the server after its lifetime whatever becomes of us.
-    // (sshd starts itself again for each connection: its path must be absolute.)
+    // timeout(1) ends the server after its lifetime whatever becomes of us
+    // (sshd starts itself again for each connection: its path must be absolute).
     std::vector<std::string> args{"/usr/bin/timeout", "-k", "5", std::to_string(options_.LifetimeSeconds)};
     if (openSsh) {
       args.insert(args.end(), {kSshd, "-D", "-e", "-f", dir_ / "server.conf"});
     } else {
       args.insert(args.end(), {kProftpd, "-n", "-q", "-c", dir_ / "server.conf"});
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (dir_ / "server.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error(std::string("cannot start proftpd: ") + std::strerror(rc));
-    pid_ = pid;
+    process_ = std::make_unique<TServerProcess>(std::move(args), dir_ / "server.out", false, "SFTP test server");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    bool ended = false;
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (std::chrono::steady_clock::now() < deadline && !process_->Ended()) {
       if (Accepts(port_)) return;
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        ended = true;
-        break;
-      }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (!ended) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
+    process_.reset();
+    // The port taken by another process before the server bound it: another one.
     if (Diagnostics().find("in use") == std::string::npos) break;
   }
   throw std::runtime_error("the SFTP test server did not start:\n" + Diagnostics());
@@ -166,19 +139,7 @@ std::string TSftpServer::SshdConfiguration() const {
 }
 
 TSftpServer::~TSftpServer() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);  // timeout passes it on to the server, which ends its sessions
-    bool ended = false;
-    for (int i = 0; i < 100 && !ended; ++i) {
-      ended = waitpid(pid_, nullptr, WNOHANG) == pid_;
-      if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (!ended) {
-      kill(pid_, SIGKILL);
-      while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-      }
-    }
-  }
+  process_.reset();
   if (!jail_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(jail_, ignored);

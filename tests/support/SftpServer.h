@@ -14,8 +14,10 @@
 // and stops by itself after LifetimeSeconds, also when the test process dies.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "support/ServerProcess.h"
 #include "support/TestSupport.h"
 
 namespace testsupport {
@@ -64,7 +66,7 @@ private:
   std::string jail_;  // OpenSsh: root-owned folder under /run (sshd refuses a jail under /tmp)
   std::string home_;
   std::string fingerprint_;
-  int pid_ = -1;
+  std::unique_ptr<TServerProcess> process_;
   int port_ = 0;
 };
 

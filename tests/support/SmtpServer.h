@@ -10,9 +10,11 @@
 // after LifetimeSeconds or when the test process dies.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "support/ServerProcess.h"
 #include "support/TestSupport.h"
 
 namespace testsupport {
@@ -40,8 +42,7 @@ public:
 
 private:
   TTempDir dir_;
-  int pid_ = -1;
-  int stdinFd_ = -1;
+  std::unique_ptr<TServerProcess> process_;
   int port_ = 0;
 };
 
