@@ -190,8 +190,10 @@ struct TStretchWriter {
 
 // Whether a file written in the encoding reads again: libxml2 writes some
 // encodings it can read but not find again in what it wrote (UTF-7 turns the
-// "<" of the declaration into "+ADw"). A small document is written and read
-// back once per encoding name.
+// "<" of the declaration into "+ADw"), and under some names of an encoding
+// loses the characters it cannot hold instead of writing references to them
+// ("windows-.1252"). A small document with characters few encodings hold is
+// written and read back once per encoding name.
 bool ReadsBackAfterWriting(const char* encoding) {
   static std::mutex guard;
   static std::map<std::string, bool> known;
@@ -201,7 +203,7 @@ bool ReadsBackAfterWriting(const char* encoding) {
   TErrorCapture quiet;
   bool readable = false;
   const TDocPtr probe(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
-  const char* const kText = "\xC3\xA9<&";
+  const char* const kText = "\xC3\xA9\xC4\x80 \xF0\x90\x8D\x88<&";
   xmlNode* root = probe ? xmlNewDocNode(probe.get(), nullptr, reinterpret_cast<const xmlChar*>("a"), nullptr) : nullptr;
   if (root != nullptr) {
     xmlDocSetRootElement(probe.get(), root);

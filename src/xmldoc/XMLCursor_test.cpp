@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -487,6 +488,17 @@ TEST(XMLCursorSave, AnEncodingThatCannotBeWrittenFailsBeforeTheFile) {
   doc->Load(dir / "utf7.xml");
   EXPECT_EQ(doc->GetValue("."), "café");
   EXPECT_NE(ErrorOf([&] { doc->Save(dir / "feed.xml"); }), "");
+  // Whatever the name, a file either is refused or reads again whole, with
+  // references for the characters its encoding cannot hold.
+  for (const std::string encoding : {"windows-1252", "windows-.1252", "ISO-8859-15", "latin1", "UTF-16BE"}) {
+    SCOPED_TRACE(encoding);
+    std::filesystem::remove(dir / "feed.xml");
+    IXMLCursorPtr loaded = Loaded("<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><d>\xC4\x80 é</d>");
+    if (!ErrorOf([&] { loaded->Save(dir / "feed.xml"); }).empty()) continue;
+    IXMLCursorPtr again = TXMLCursor::Create();
+    again->Load(dir / "feed.xml");
+    EXPECT_EQ(again->XML(), "<?xml version=\"1.0\"?>\n<d>\xC4\x80 é</d>\n");
+  }
   // Encodings found again from their first bytes are written.
   for (const std::string encoding : {"UTF-16", "UTF-16LE", "ISO-8859-1"}) {
     SCOPED_TRACE(encoding);
