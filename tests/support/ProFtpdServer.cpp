@@ -1,14 +1,11 @@
 #include "support/ProFtpdServer.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,35 +43,13 @@ read -r -t "$4" _
 kill -KILL 0
 )";
 
-// A port nobody listens on right now (the kernel's choice); another process
-// may take it before the server binds it, which Start notices.
-int FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) throw std::runtime_error("socket failed");
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    close(s);
-    throw std::runtime_error("cannot pick a free port");
-  }
-  close(s);
-  return ntohs(a.sin_port);
-}
-
 // Connects to the port; for a plain or explicit TLS server also reads the
 // greeting, to be sure that it is this server that listens there.
 bool Answers(int port, bool greets) {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int s = ConnectToLoopback(port);
   if (s < 0) return false;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  if (ok && greets) {
+  bool ok = true;
+  if (greets) {
     std::string text;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
@@ -124,7 +99,7 @@ TProFtpdServer::TProFtpdServer(TProFtpdOptions options)
 
   // A bind race (the port picked was taken meanwhile) is tried again with another port.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    if (Start(options, FreePort())) return;
+    if (Start(options, ClosedLoopbackPort())) return;  // another process may take it first: Start tells
   }
   throw std::runtime_error("proftpd did not start:\n" + Diagnostics());
 }

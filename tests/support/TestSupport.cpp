@@ -178,4 +178,16 @@ int ClosedLoopbackPort() {
   return ntohs(a.sin_port);
 }
 
+int ConnectToLoopback(int port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return -1;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return s;
+  close(s);
+  return -1;
+}
+
 }  // namespace testsupport

@@ -58,6 +58,8 @@ std::vector<std::string> ListFolder(const std::string& path);
 // A loopback port on which nothing listens at the moment (a dead server, or
 // one for a test server to take).
 int ClosedLoopbackPort();
+// A connection to the port on 127.0.0.1 (a descriptor to close), or -1.
+int ConnectToLoopback(int port);
 
 // Folder of the project's sources (from ANNONCIA_SOURCE_DIR, set by the build).
 std::string SourceDir();
