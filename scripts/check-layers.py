@@ -27,7 +27,7 @@ OS_HEADERS = re.compile(
 WRAPPED = [
     (re.compile(r"^(libxml|libxslt)/"), re.compile(r"^xmldoc/(XMLCursor|XSLProc)[^/]*$"), "xmldoc", "libxml2/libxslt"),
     (re.compile(r"^zip\.h$"), re.compile(r"^zipengine/"), "zipengine", "libzip"),
-    (re.compile(r"^curl/"), re.compile(r"^transfer/(FtpSession|MailAlert)[^/]*$"), "transfer", "libcurl"),
+    (re.compile(r"^curl/"), re.compile(r"^transfer/(FtpSession|MailAlert|CurlHandles)[^/]*$"), "transfer", "libcurl"),
     (re.compile(r"^(Q[A-Za-z]+|Qt[A-Za-z]+/.*)$"), re.compile(r"^app/"), "app", "Qt"),
     (re.compile(r"^nlohmann/"), re.compile(r"^report/"), "report", "nlohmann-json"),
     (re.compile(r"^openssl/"), re.compile(r"^transfer/SshHostKey[^/]*$"), "transfer", "OpenSSL"),

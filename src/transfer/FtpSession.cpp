@@ -14,6 +14,7 @@
 #include "platform/Ansi.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "transfer/CurlHandles.h"
 #include "transfer/FtpReplies.h"
 #include "transfer/SshHostKey.h"
 
@@ -40,19 +41,6 @@ void InitCurlOnce() {
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw EFtpError("libcurl could not be initialised");
   });
 }
-
-struct TEasyDeleter {
-  void operator()(CURL* h) const { curl_easy_cleanup(h); }
-};
-struct TMultiDeleter {
-  void operator()(CURLM* h) const { curl_multi_cleanup(h); }
-};
-struct TCurlFree {
-  void operator()(char* p) const { curl_free(p); }
-};
-struct TSlistDeleter {
-  void operator()(curl_slist* p) const { curl_slist_free_all(p); }
-};
 
 // A time limit is the network's failure whatever was last said; otherwise a
 // refusal is the server's, and the rest is the connection's.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 
+#include "transfer/CurlHandles.h"
 #include "transfer/FtpSession.h"
 
 namespace transfer {
@@ -69,16 +70,6 @@ std::string MailDate(const platform::TDateTime& t) {
                 offset / 60 % 100, offset % 60);
   return text;
 }
-
-struct TCurlDeleter {
-  void operator()(CURL* h) const { curl_easy_cleanup(h); }
-};
-struct TMultiDeleter {
-  void operator()(CURLM* h) const { curl_multi_cleanup(h); }
-};
-struct TListDeleter {
-  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
 
 struct TUpload {
   const std::string& Text;
@@ -145,10 +136,10 @@ void SendMail(const TMailServer& server, const TMailMessage& message, const std:
   const std::string url = std::string(server.Security == TMailSecurity::Tls ? "smtps://" : "smtp://") +
                           (ipv6 ? "[" + address->Host + "]" : address->Host) + ":" + std::to_string(port);
 
-  std::unique_ptr<CURL, TCurlDeleter> easy(curl_easy_init());
+  std::unique_ptr<CURL, TEasyDeleter> easy(curl_easy_init());
   std::unique_ptr<CURLM, TMultiDeleter> multi(curl_multi_init());
   if (!easy || !multi) throw EMailError("libcurl could not make an SMTP session");
-  std::unique_ptr<curl_slist, TListDeleter> recipients;
+  std::unique_ptr<curl_slist, TSlistDeleter> recipients;
   for (const std::string& to : message.To) {
     curl_slist* more = curl_slist_append(recipients.get(), ("<" + to + ">").c_str());
     if (!more) throw EMailError("libcurl could not make an SMTP session");
