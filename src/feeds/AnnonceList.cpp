@@ -5,8 +5,8 @@
 
 namespace feeds {
 
-std::string RewriteAsAnnonceList(const std::string& text, const std::string& listName) {
-  const std::string cut = ReplaceSpans(text, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "<" + listName + ">");
+std::string RewriteAsAnnonceList(std::string text, const std::string& listName) {
+  text = ReplaceSpans(text, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "<" + listName + ">");
   // No tag of the table makes or holds another, so they go in one pass.
   std::string result = platform::TTextRewriter({
       // An export whose list carries no attributes would otherwise keep its
@@ -18,7 +18,8 @@ std::string RewriteAsAnnonceList(const std::string& text, const std::string& lis
       {"<document>", ""},
       {"</document>", ""},
       {"<?xml version=\"1.0\"?>", kLatin9Declaration},
-  }).Apply(cut);
+  }).Apply(text);
+  std::string().swap(text);
   if (!result.starts_with("<?xml")) result = std::string(kLatin9Declaration) + "\n" + result;
   return result;
 }

@@ -18,6 +18,6 @@ inline constexpr const char* kLatin9Declaration = "<?xml version=\"1.0\" encodin
 // - the version-only declaration names ISO-8859-15; a text without any
 //   declaration gets that one, so the feed is always saved in Latin-9.
 // Tag names other than DataVOS's attributes are matched in any case.
-std::string RewriteAsAnnonceList(const std::string& text, const std::string& listName);
+std::string RewriteAsAnnonceList(std::string text, const std::string& listName);
 
 }  // namespace feeds

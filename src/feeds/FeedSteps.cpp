@@ -106,7 +106,7 @@ void GroupPhotoSlots(const xmldoc::IXMLCursor& vehicle, const std::string& slotP
   }
 }
 
-std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tags,
+std::string RewritePhotoSlots(std::string text, const TPhotoListTags& tags,
                               std::vector<platform::TTextRule> otherRules) {
   const std::string item = "<" + tags.Item + ">";
   const std::string itemEnd = "</" + tags.Item + ">";
@@ -117,8 +117,8 @@ std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tag
     rules.push_back({"</" + name + ">", slot == kPhotoSlots ? itemEnd + "</" + tags.List + ">" : itemEnd});
   }
   // The empty items are whole only once every slot tag has been renamed.
-  const std::string listed = platform::TTextRewriter(std::move(rules)).Apply(text);
-  return platform::TTextRewriter({{item + itemEnd, ""}}).Apply(listed);
+  text = platform::TTextRewriter(std::move(rules)).Apply(text);
+  return platform::TTextRewriter({{item + itemEnd, ""}}).Apply(text);
 }
 
 void LoadRewrittenText(shell::TRunControl& run, xmldoc::IXMLCursor& document, const std::string& text) {

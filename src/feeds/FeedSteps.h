@@ -49,7 +49,7 @@ struct TPhotoListTags {
 // SlotPrefix + "6>" closes the last item and the list; a later pass drops
 // the empty items ("<Item></Item>"). otherRules join the first pass: they
 // must not match the slot tags.
-std::string RewritePhotoSlots(const std::string& text, const TPhotoListTags& tags,
+std::string RewritePhotoSlots(std::string text, const TPhotoListTags& tags,
                               std::vector<platform::TTextRule> otherRules = {});
 
 // Logs "Result : " + the rewritten document text and "Après Remplacements",

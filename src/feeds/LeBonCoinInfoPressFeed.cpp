@@ -43,9 +43,9 @@ std::string AdText(const xmldoc::IXMLCursor& vehicle, const TEquipmentTexts& tex
   return text;
 }
 
-std::string ApplyReplacements(const std::string& text) {
-  const std::string cut = ReplaceSpansInRecords(text, "<EqutInterieur>", "</InfoComplement>", "", "</DataVO>");
-  return RewriteAsAnnonceList(cut, "annonces");
+std::string ApplyReplacements(std::string text) {
+  text = ReplaceSpansInRecords(text, "<EqutInterieur>", "</InfoComplement>", "", "</DataVO>");
+  return RewriteAsAnnonceList(std::move(text), "annonces");
 }
 
 namespace {
@@ -83,7 +83,9 @@ void BuildLeBonCoinInfoPressFeed(TFeedRun& feed, const std::string& portal) {
   std::string text = document->XML();
   document->ReloadXML(text);
   document->Save(feedPath);
-  text = ApplyReplacements(text);
+  // Edited as text alone: the document is read again from the result.
+  document->Unload();
+  text = ApplyReplacements(std::move(text));
   LoadRewrittenText(run, *document, text);
   document->Save(feedPath);
 

@@ -39,7 +39,7 @@ std::string AdText(const xmldoc::IXMLCursor& vehicle, const TEquipmentTexts& tex
 
 // The text rules on the serialised document: the equipment fields
 // (EqutInterieur..InfoComplement) of every vehicle cut, and the annonces list.
-std::string ApplyReplacements(const std::string& text);
+std::string ApplyReplacements(std::string text);
 
 }  // namespace leboncoin
 }  // namespace feeds

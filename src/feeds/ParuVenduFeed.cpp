@@ -60,7 +60,11 @@ void BuildParuVenduFeed(TFeedRun& feed) {
   RunPhotoPass(feed, *document, "idNVO", "NomPhoto");
   RemoveLookupSections(run, *document);
 
-  const std::string feedText = RenameParuVenduTags(document->XML());
+  std::string wholeText = document->XML();
+  // Renamed as text alone: the document is read again from the result.
+  document->Unload();
+  const std::string feedText = RenameParuVenduTags(wholeText);
+  std::string().swap(wholeText);
   shell::LogLine(run, "Result : ", feedText);
   shell::LogLine(run, "Après Replacements");
   document->ReloadXML(feedText);

@@ -121,19 +121,19 @@ std::vector<std::pair<std::string, std::string>> SitAutoProEquipment(const TSitA
 }
 
 
-std::string ApplyPhotoRules(const std::string& text) {
-  return RewritePhotoSlots(text, {kSlotPrefix, "PHOTOS", "PHOTO"});
+std::string ApplyPhotoRules(std::string text) {
+  return RewritePhotoSlots(std::move(text), {kSlotPrefix, "PHOTOS", "PHOTO"});
 }
 
-std::string ApplyLayoutRules(const std::string& text, const std::string& clientCode) {
+std::string ApplyLayoutRules(std::string text, const std::string& clientCode) {
   // The stretches first, each cut on its own, in the portal's order: the code
   // lists (within each vehicle), the record set's start tag that becomes the
   // CLIENT root, the vehicles' start tag, the client code.
-  std::string t = ReplaceSpansInRecords(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", "", "</DataVO>");
-  t = ReplaceSpans(t, "<COORDONNEESS EOF=\"", "RecordName=\"COORDONNEES\">",
-                   "<CLIENT CODE=\"" + EscapeAttribute(clientCode) + "\">");
-  t = ReplaceSpans(t, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "");
-  t = ReplaceSpans(t, "<CODECLIENT>", "</CODECLIENT>", "");
+  text = ReplaceSpansInRecords(text, "<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", "", "</DataVO>");
+  text = ReplaceSpans(text, "<COORDONNEESS EOF=\"", "RecordName=\"COORDONNEES\">",
+                      "<CLIENT CODE=\"" + EscapeAttribute(clientCode) + "\">");
+  text = ReplaceSpans(text, "<DataVOS EOF=\"", "RecordName=\"DataVO\">", "");
+  text = ReplaceSpans(text, "<CODECLIENT>", "</CODECLIENT>", "");
   // Then the tags, in one pass: no stretch marker holds one of these tags
   // and none of them makes or unmakes a marker, so cutting the stretches
   // first gives what the portal's order gives.
@@ -146,7 +146,7 @@ std::string ApplyLayoutRules(const std::string& text, const std::string& clientC
       {"</document>", ""},
       {kPlainDeclaration, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?>"},
   });
-  return kTags.Apply(t);
+  return kTags.Apply(text);
 }
 
 std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
@@ -193,11 +193,14 @@ std::string RewriteSitAutoProExport(TFeedRun& feed, xmldoc::IXMLCursor& doc) {
   doc.ReloadXML(text);
   doc.Save(DailyCopyPath());
 
-  text = ApplyPhotoRules(text);
+  // Each rule set edits the text alone, the document read again after it.
+  doc.Unload();
+  text = ApplyPhotoRules(std::move(text));
   doc.ReloadXML(text);
   doc.Save(DailyCopyPath());
 
-  return ApplyLayoutRules(text, clientCode);
+  doc.Unload();
+  return ApplyLayoutRules(std::move(text), clientCode);
 }
 
 void BuildSitAutoProFeed(TFeedRun& feed) {

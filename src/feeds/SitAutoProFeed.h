@@ -41,10 +41,10 @@ struct TSitAutoProLists {
 std::vector<std::pair<std::string, std::string>> SitAutoProEquipment(const TSitAutoProLists& lists);
 
 // The photo rules: six slots become PHOTOS with one PHOTO per filled slot.
-std::string ApplyPhotoRules(const std::string& text);
+std::string ApplyPhotoRules(std::string text);
 // The layout rules: the CLIENT root carrying clientCode (escaped for the
 // attribute), ANNONCE per vehicle, code lists and CODECLIENT cut out, the
 // Latin-9 declaration. The code-list stretch never reaches past its vehicle.
-std::string ApplyLayoutRules(const std::string& text, const std::string& clientCode);
+std::string ApplyLayoutRules(std::string text, const std::string& clientCode);
 
 }  // namespace feeds

@@ -110,15 +110,15 @@ std::vector<TComplement> Complements(const xmldoc::IXMLCursor& vehicle, const TE
   };
 }
 
-std::string ApplyFirstReplacements(const std::string& text) {
+std::string ApplyFirstReplacements(std::string text) {
   // The body type's tag takes the portal's spelling in this exact case only.
-  return RewritePhotoSlots(text, {"NOMPHOTO", "liste_photos", "photo"},
+  return RewritePhotoSlots(std::move(text), {"NOMPHOTO", "liste_photos", "photo"},
                            {{"<Carrosserie>", "<carrosserie>", true}, {"</Carrosserie>", "</carrosserie>", true}});
 }
 
-std::string ApplySecondReplacements(const std::string& text) {
-  const std::string cut = ReplaceSpansInRecords(text, "<MODELEVERSION>", "</InfoComplement>", "", "</DataVO>");
-  return RewriteAsAnnonceList(cut, "listepa");
+std::string ApplySecondReplacements(std::string text) {
+  text = ReplaceSpansInRecords(text, "<MODELEVERSION>", "</InfoComplement>", "", "</DataVO>");
+  return RewriteAsAnnonceList(std::move(text), "listepa");
 }
 
 namespace {
@@ -176,10 +176,13 @@ void BuildTopAnnoncesFeed(TFeedRun& feed) {
   std::string text = document->XML();
   document->ReloadXML(text);
   document->Save(workingCopy);
-  text = ApplyFirstReplacements(text);
+  // Each rule set edits the text alone, the document read again after it.
+  document->Unload();
+  text = ApplyFirstReplacements(std::move(text));
   document->ReloadXML(text);
   document->Save(workingCopy);
-  text = ApplySecondReplacements(text);
+  document->Unload();
+  text = ApplySecondReplacements(std::move(text));
   LoadRewrittenText(run, *document, text);
   document->Save(feedPath);
   // The same document again: the bytes just written.

@@ -45,8 +45,8 @@ std::vector<TComplement> Complements(const xmldoc::IXMLCursor& vehicle, const TE
 // and photo slot tags (six slots NOMPHOTO1..6 -> liste_photos of the filled
 // photo elements), the second ones cut MODELEVERSION..InfoComplement of
 // every vehicle and make the listepa list.
-std::string ApplyFirstReplacements(const std::string& text);
-std::string ApplySecondReplacements(const std::string& text);
+std::string ApplyFirstReplacements(std::string text);
+std::string ApplySecondReplacements(std::string text);
 
 }  // namespace topannonces
 }  // namespace feeds

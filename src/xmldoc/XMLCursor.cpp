@@ -93,9 +93,16 @@ xmlXPathCompExpr* CompiledPath(const std::string& path) {
 
 namespace detail {
 
-// One libxml2 tree and what must die with it. Nodes unlinked by the cursor
-// are kept here until the tree dies: other cursors may still stand on them.
-class TTree {
+class TNodeList;
+
+// One libxml2 tree and what must die with it. A node the cursor unlinks is
+// freed at once when nothing can stand on it any more: no selection lists
+// it or a node inside it, no child list is of its old parent or of a node
+// inside it, and no node handle (DOMNode, DOMDocument) is out. Otherwise it
+// is kept until the tree dies, since another cursor may still stand on it.
+// A deleted lookup section of a large export is so freed before the whole
+// text is written, instead of being carried to the end of the run.
+class TTree : public std::enable_shared_from_this<TTree> {
 public:
   explicit TTree(TDocPtr doc) : doc_(std::move(doc)) {}
   ~TTree() {
@@ -129,16 +136,10 @@ public:
     if (counted) NoteChildCount(parent, countedChildren_ + 1);
   }
 
-  // Takes a node out of the tree; it stays allocated until the tree dies.
-  void Unlink(xmlNode* node) {
-    xmlNode* parent = node->parent;
-    const bool counted = parent != nullptr && Counted(parent);
-    xmlUnlinkNode(node);
-    buried_.push_back(node);
-    if (parent == nullptr) return;
-    Touch(parent);
-    if (counted) NoteChildCount(parent, countedChildren_ - 1);
-  }
+  // Takes a node out of the tree, freeing it when nothing can reach it.
+  // leaving: the child list whose own cursor moves off the node (it is not
+  // counted as standing on it); null when none.
+  void Unlink(xmlNode* node, const TNodeList* leaving = nullptr);
 
   xmlXPathContext* XPath() {
     if (!xpath_) {
@@ -168,10 +169,18 @@ public:
     countedChildren_ = count;
   }
 
+  // The live selections of this tree, each listed while it exists.
+  void Enter(TNodeList* list);
+  void Leave(TNodeList* list);
+
+  // How many documents hold the tree as their content.
+  std::int32_t DocumentRefs = 0;
+
 private:
   bool Counted(const xmlNode* parent) const {
     return parent == countedParent_ && Generation(parent) == countedGeneration_;
   }
+  bool MayBeReached(const xmlNode* node, const xmlNode* oldParent, const TNodeList* leaving) const;
 
   TDocPtr doc_;
   std::vector<xmlNode*> buried_;
@@ -179,26 +188,58 @@ private:
   xmlNode* countedParent_ = nullptr;
   std::uintptr_t countedGeneration_ = 0;
   std::int32_t countedChildren_ = 0;
+  TNodeList* lists_ = nullptr;  // newest first
+  std::int64_t listCount_ = 0;
 };
 
 // The document that cursors share: a load gives it a new tree for all of them.
 class TSharedDocument {
 public:
-  explicit TSharedDocument(std::shared_ptr<TTree> tree) : Tree(std::move(tree)) {}
-  std::shared_ptr<TTree> Tree;
-};
-
-class TNodeList : public TXMLNodeList {
-public:
-  explicit TNodeList(std::shared_ptr<TTree> tree) : tree_(std::move(tree)) {}
+  explicit TSharedDocument(std::shared_ptr<TTree> tree) { Set(std::move(tree)); }
+  ~TSharedDocument() { Set(nullptr); }
+  TSharedDocument(const TSharedDocument&) = delete;
+  TSharedDocument& operator=(const TSharedDocument&) = delete;
   const std::shared_ptr<TTree>& Tree() const { return tree_; }
-  // Removes node, the owning cursor's current node at index, from the
-  // document, keeping what the list knows about itself.
-  virtual void Remove(xmlNode* node, std::int32_t index) = 0;
+  void Set(std::shared_ptr<TTree> tree) {
+    if (tree_) --tree_->DocumentRefs;
+    tree_ = std::move(tree);
+    if (tree_) ++tree_->DocumentRefs;
+  }
 
 private:
   std::shared_ptr<TTree> tree_;
 };
+
+class TNodeList : public TXMLNodeList {
+public:
+  explicit TNodeList(std::shared_ptr<TTree> tree) : tree_(std::move(tree)) { tree_->Enter(this); }
+  ~TNodeList() override { tree_->Leave(this); }
+  TNodeList(const TNodeList&) = delete;
+  TNodeList& operator=(const TNodeList&) = delete;
+  const std::shared_ptr<TTree>& Tree() const { return tree_; }
+  // Removes node, the owning cursor's current node at index, from the
+  // document, keeping what the list knows about itself.
+  virtual void Remove(xmlNode* node, std::int32_t index) = 0;
+  // Whether the list may hand out node or a node inside it (whose top is
+  // root), or stand beside it under oldParent. Gives up (true) rather than
+  // look at more than budget nodes, which it counts down.
+  virtual bool MayReach(const xmlNode* root, const xmlNode* oldParent, std::int64_t& budget) const = 0;
+
+  TNodeList* NextList = nullptr;  // the tree's chain of live lists
+  TNodeList* PreviousList = nullptr;
+
+private:
+  std::shared_ptr<TTree> tree_;
+};
+
+namespace {
+// Whether node is root or lies inside it.
+bool Within(const xmlNode* node, const xmlNode* root) {
+  for (; node != nullptr; node = node->parent)
+    if (node == root) return true;
+  return false;
+}
+}  // namespace
 
 // What a query returned, as it was then.
 class TSnapshotList final : public TNodeList {
@@ -211,10 +252,23 @@ public:
     return nodes_[begin_ + static_cast<std::size_t>(index)];
   }
   void Remove(xmlNode* node, std::int32_t index) override {
+    // Out of the list first, so that the list itself does not keep it.
+    if (Item(index) == node) {
+      if (index == 0) ++begin_;  // deleting row after row from the front stays linear
+      else nodes_.erase(nodes_.begin() + static_cast<std::ptrdiff_t>(begin_) + index);
+    }
     Tree()->Unlink(node);
-    if (Item(index) != node) return;
-    if (index == 0) ++begin_;  // deleting row after row from the front stays linear
-    else nodes_.erase(nodes_.begin() + static_cast<std::ptrdiff_t>(begin_) + index);
+  }
+  bool MayReach(const xmlNode* root, const xmlNode*, std::int64_t& budget) const override {
+    const std::size_t length = nodes_.size() - begin_;
+    if (static_cast<std::int64_t>(length) > budget) return true;
+    budget -= static_cast<std::int64_t>(length);
+    const bool leaf = root->children == nullptr && root->type != XML_ELEMENT_NODE;
+    for (std::size_t i = begin_; i < nodes_.size(); ++i) {
+      if (nodes_[i] == root) return true;
+      if (!leaf && Within(nodes_[i], root)) return true;
+    }
+    return false;
   }
 
 private:
@@ -255,13 +309,20 @@ public:
   void Remove(xmlNode* node, std::int32_t index) override {
     const bool known = node->parent == parent_ && Item(index) == node;
     xmlNode* next = node->next;
-    Tree()->Unlink(node);
+    Tree()->Unlink(node, known ? this : nullptr);
     if (!known) return;  // a list changed behind the cursor's back recounts
     // The next sibling moves up to index; the length drops by one.
     generation_ = Generation(parent_);
     count_ = Tree()->ChildCount(parent_);
     position_ = next != nullptr ? index : -1;
     positionNode_ = next;
+  }
+
+  bool MayReach(const xmlNode* root, const xmlNode* oldParent, std::int64_t& budget) const override {
+    // Its cursor may still stand on a child that left it.
+    if (parent_ == oldParent) return true;
+    --budget;
+    return Within(parent_, root);
   }
 
   // Known after an insertion: node stands at index.
@@ -288,6 +349,51 @@ private:
   mutable std::int32_t position_ = -1;
   mutable xmlNode* positionNode_ = nullptr;
 };
+
+void TTree::Enter(TNodeList* list) {
+  ++listCount_;
+  list->NextList = lists_;
+  if (lists_ != nullptr) lists_->PreviousList = list;
+  lists_ = list;
+}
+
+void TTree::Leave(TNodeList* list) {
+  --listCount_;
+  if (list->PreviousList != nullptr) list->PreviousList->NextList = list->NextList;
+  else lists_ = list->NextList;
+  if (list->NextList != nullptr) list->NextList->PreviousList = list->PreviousList;
+}
+
+bool TTree::MayBeReached(const xmlNode* node, const xmlNode* oldParent, const TNodeList* leaving) const {
+  // Every holder of the tree is a document or a selection, unless a node
+  // handle (DOMNode, DOMDocument) is out, which may point anywhere.
+  if (weak_from_this().use_count() > listCount_ + DocumentRefs) return true;
+  // Bounded work per unlink: with large selections alive the node waits.
+  std::int64_t budget = 4096;
+  for (const TNodeList* list = lists_; list != nullptr; list = list->NextList) {
+    if (list == leaving) continue;
+    if (list->MayReach(node, oldParent, budget) || budget < 0) return true;
+  }
+  return false;
+}
+
+void TTree::Unlink(xmlNode* node, const TNodeList* leaving) {
+  xmlNode* parent = node->parent;
+  const bool counted = parent != nullptr && Counted(parent);
+  xmlUnlinkNode(node);
+  if (parent != nullptr) {
+    Touch(parent);
+    if (counted) NoteChildCount(parent, countedChildren_ - 1);
+  }
+  if (MayBeReached(node, parent, leaving)) {
+    buried_.push_back(node);
+    return;
+  }
+  // The child count cache compares addresses: none may outlive its node.
+  if (Within(countedParent_, node)) countedParent_ = nullptr;
+  if (xpath_ && Within(xpath_->node, node)) xpath_->node = nullptr;
+  xmlFreeNode(node);
+}
 
 }  // namespace detail
 
@@ -579,7 +685,7 @@ void TXMLCursor::TakeLoadedTree(std::shared_ptr<TTree> tree) {
   std::shared_ptr<TNodeList> selection;
   if (xmlNode* root = xmlDocGetRootElement(tree->Doc()))
     selection = std::make_shared<TSnapshotList>(tree, std::vector<xmlNode*>{root});
-  document_->Tree = std::move(tree);
+  document_->Set(std::move(tree));
   selection_ = std::move(selection);
   First();
 }
@@ -614,13 +720,18 @@ void TXMLCursor::LoadXML(const std::string& Text) {
   TakeLoadedTree(std::move(tree));
 }
 
-void TXMLCursor::ReloadXML(const std::string& Text) {
-  EnsureDocument();
+void TXMLCursor::Unload() {
+  if (!document_) return;
   current_ = nullptr;
   index_ = -1;
   eofFlag_ = true;
   selection_.reset();
-  document_->Tree = NewEmptyTree();
+  document_->Set(NewEmptyTree());
+}
+
+void TXMLCursor::ReloadXML(const std::string& Text) {
+  EnsureDocument();
+  Unload();
   auto tree = std::make_shared<TTree>(libxml::ParseDocument(Text, "", libxml::TSource::Utf8Text));
   tree->TextSize = Text.size();
   TakeLoadedTree(std::move(tree));
@@ -630,7 +741,7 @@ void TXMLCursor::Save(const std::string& FileName) {
   if (!document_) return;
   try {
     CreateFolderChain(FolderPart(FileName));
-    WriteSaveFile(FileName, document_->Tree->Doc());
+    WriteSaveFile(FileName, document_->Tree()->Doc());
   } catch (const std::exception& error) {
     throw EXMLCursorError("TXMLCursor.Save FileName: \"" + FileName + "\"\r\n" + error.what());
   }
@@ -714,7 +825,7 @@ std::string TXMLCursor::NodeName() const {
 std::string TXMLCursor::XML() const {
   if (current_ == nullptr) return {};
   if (libxml::HasParentAndGrandparent(current_)) return libxml::NodeMarkup(current_);
-  TTree& tree = *document_->Tree;
+  TTree& tree = *document_->Tree();
   std::string text = libxml::DocumentMarkup(tree.Doc(), tree.TextSize + tree.TextSize / 2);
   tree.TextSize = text.size();
   return text;
@@ -741,7 +852,7 @@ std::string TXMLCursor::PrettyXML() const {
 
 IXMLCursorPtr TXMLCursor::RootCursor() const {
   if (!document_) return nullptr;
-  const std::shared_ptr<TTree>& tree = document_->Tree;
+  const std::shared_ptr<TTree>& tree = document_->Tree();
   auto cursor = Over(document_, std::make_shared<TChildList>(tree, tree->DocNode()));
   cursor->First();
   return cursor;
@@ -749,7 +860,7 @@ IXMLCursorPtr TXMLCursor::RootCursor() const {
 
 std::shared_ptr<_xmlDoc> TXMLCursor::DOMDocument() const {
   if (!document_) return nullptr;
-  const std::shared_ptr<TTree>& tree = document_->Tree;
+  const std::shared_ptr<TTree>& tree = document_->Tree();
   return std::shared_ptr<_xmlDoc>(tree, tree->Doc());
 }
 

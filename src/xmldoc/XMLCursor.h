@@ -162,6 +162,12 @@ public:
   // two are not in memory together unless another cursor still holds the
   // old one. Text that does not parse leaves an empty document.
   virtual void ReloadXML(const std::string& Text) = 0;
+  // Lets the content go, as ReloadXML does before it reads: for a builder
+  // that has taken the text (XML) and edits it as text before the next
+  // ReloadXML, so that the document does not stay in memory meanwhile. The
+  // document is then empty for every cursor sharing it; cursors still on
+  // the old content keep it, as after a load.
+  virtual void Unload() = 0;
 };
 
 // The nodes behind a cursor, for other cursors and the XSL processor. An
@@ -204,6 +210,7 @@ public:
   void Load(const std::string& FileName) override;
   void LoadXML(const std::string& Text) override;
   void ReloadXML(const std::string& Text) override;
+  void Unload() override;
   void MoveTo(std::int32_t Index) override;
   void Next() override;
   std::int32_t CurrentIndex() const override;

@@ -67,6 +67,7 @@ public:
   IXMLCursorPtr PrependChild(const std::string&, const std::string&) override { return nullptr; }
   void AddChild(const std::string&, const std::string&) override {}
   void ReloadXML(const std::string&) override {}
+  void Unload() override {}
 };
 
 }  // namespace
