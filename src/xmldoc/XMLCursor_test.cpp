@@ -473,6 +473,18 @@ TEST(XMLCursorLoad, ReloadLetsTheOldTreeGoFirst) {
   doc->ReloadXML("<r><v>2</v></r>");
   EXPECT_EQ(held->GetValue("."), "1");
   EXPECT_EQ(doc->GetValue("v"), "2");
+
+  // Unload is the first half alone: the document empty, the content gone
+  // unless a cursor still stands on it.
+  old = doc->DOMDocument();
+  doc->Unload();
+  EXPECT_EQ(held->GetValue("."), "1");
+  EXPECT_TRUE(old.expired());
+  EXPECT_TRUE(doc->Eof());
+  EXPECT_EQ(doc->XML(), "");
+  EXPECT_EQ(doc->RootCursor()->Count(), 0);
+  doc->ReloadXML("<r><v>3</v></r>");
+  EXPECT_EQ(doc->RootCursor()->GetValue("v"), "3");
 }
 
 TEST(XMLCursorLoad, FileErrorsCarryThePrefixOfWhetherTheFileExists) {
