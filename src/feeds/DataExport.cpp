@@ -40,22 +40,29 @@ bool ParseXPathNumber(const std::string& text, double& value) {
   return true;
 }
 
-TVehicleIndex::TVehicleIndex(const xmldoc::IXMLCursor& document, const std::string& keyField) {
-  for (auto vehicle = document.Select("/document/DataVOS/DataVO"); !vehicle->Eof(); vehicle->Next()) {
+TVehicleIndex::TVehicleIndex(const xmldoc::IXMLCursor& document, const std::string& keyField)
+    : rows_(document.Select("/document/DataVOS/DataVO")) {
+  positions_.reserve(static_cast<std::size_t>(rows_->Count()));
+  for (rows_->First(); !rows_->Eof(); rows_->Next()) {
     double key;
-    if (ParseXPathNumber(vehicle->GetValue(keyField), key)) vehicles_.emplace(key, vehicle->Select("."));
+    if (ParseXPathNumber(rows_->GetValue(keyField), key)) positions_.emplace(key, rows_->CurrentIndex());
   }
 }
 
-xmldoc::IXMLCursorPtr TVehicleIndex::Find(const std::string& number) const {
-  if (number.empty()) return nullptr;
+std::int32_t TVehicleIndex::Find(const std::string& number) const {
+  if (number.empty()) return -1;
   for (const char c : number) {
-    if (!IsDigit(c)) return nullptr;
+    if (!IsDigit(c)) return -1;
   }
   double key;
-  if (!ParseXPathNumber(number, key)) return nullptr;
-  const auto it = vehicles_.find(key);
-  return it == vehicles_.end() ? nullptr : it->second;
+  if (!ParseXPathNumber(number, key)) return -1;
+  const auto it = positions_.find(key);
+  return it == positions_.end() ? -1 : it->second;
+}
+
+xmldoc::IXMLCursor& TVehicleIndex::Vehicle(std::int32_t position) const {
+  rows_->MoveTo(position);
+  return *rows_;
 }
 
 }  // namespace feeds

@@ -8,6 +8,7 @@
 // through tables built once per run, never through one query per row.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 
@@ -37,11 +38,18 @@ bool ParseXPathNumber(const std::string& text, double& value);
 class TVehicleIndex {
 public:
   TVehicleIndex(const xmldoc::IXMLCursor& document, const std::string& keyField);
-  // A cursor on the vehicle, or nullptr.
-  xmldoc::IXMLCursorPtr Find(const std::string& number) const;
+  // The vehicle's position among the export's vehicles, or -1.
+  std::int32_t Find(const std::string& number) const;
+  // The index's one cursor over the vehicles, moved onto the vehicle at a
+  // position Find gave (one cursor for all: a cursor per vehicle would cost
+  // megabytes on a large export).
+  xmldoc::IXMLCursor& Vehicle(std::int32_t position) const;
+  // How many vehicles there are.
+  std::int32_t Count() const { return rows_->Count(); }
 
 private:
-  std::unordered_map<double, xmldoc::IXMLCursorPtr> vehicles_;
+  xmldoc::IXMLCursorPtr rows_;
+  std::unordered_map<double, std::int32_t> positions_;
 };
 
 }  // namespace feeds

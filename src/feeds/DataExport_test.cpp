@@ -35,8 +35,8 @@ TEST(TVehicleIndex, FindsTheFirstVehicleWithTheSameNumber) {
       {"x1", ""},   {" 7", ""},    {"-7", ""},
   };
   for (const auto& c : cases) {
-    const auto vehicle = index.Find(c.number);
-    EXPECT_EQ(vehicle ? vehicle->GetValue("n") : "", c.found) << c.number;
+    const std::int32_t position = index.Find(c.number);
+    EXPECT_EQ(position >= 0 ? index.Vehicle(position).GetValue("n") : "", c.found) << c.number;
   }
 }
 

@@ -2,7 +2,8 @@
 
 #include <array>
 #include <cerrno>
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 #include "feeds/DataExport.h"
 #include "feeds/FeedGuards.h"
@@ -66,18 +67,19 @@ void RunPhotoPass(TFeedRun& feed, const xmldoc::IXMLCursor& document, const std:
   const TVehicleIndex vehicles(document, keyField);
   // A slot filled stays filled: each vehicle's search for a free slot goes on
   // from the slot after the one it last filled.
-  std::unordered_map<const xmldoc::IXMLCursor*, int> firstUnchecked;
+  std::vector<std::uint8_t> firstUnchecked(static_cast<std::size_t>(vehicles.Count()), 1);
   auto link = document.Select("/document/LiensImagesS/LiensImages");
   shell::LogLine(run, "Après premier Select LiensImages");
   for (; !link->Eof(); link->Next(), run.Window.ProcessMessages()) {
     ++run.Counters.PhotoLinkCount;
     const std::string photoName = link->GetValue("NomImage");
-    if (const xmldoc::IXMLCursorPtr vehicle = vehicles.Find(link->GetValue("idNVO"))) {
-      int& slot = firstUnchecked.try_emplace(vehicle.get(), 1).first->second;
+    if (const std::int32_t position = vehicles.Find(link->GetValue("idNVO")); position >= 0) {
+      xmldoc::IXMLCursor& vehicle = vehicles.Vehicle(position);
+      std::uint8_t& slot = firstUnchecked[static_cast<std::size_t>(position)];
       for (; slot <= kPhotoSlots; ++slot) {
         const std::string name = slotPrefix + std::to_string(slot);
-        if (vehicle->GetValue(name).empty()) {
-          vehicle->SetValue(name, run.URLImages() + "/" + photoName + ".jpg");
+        if (vehicle.GetValue(name).empty()) {
+          vehicle.SetValue(name, run.URLImages() + "/" + photoName + ".jpg");
           ++slot;
           break;
         }
