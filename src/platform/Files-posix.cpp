@@ -46,6 +46,10 @@ public:
   TFd(const TFd&) = delete;
   TFd& operator=(const TFd&) = delete;
   int get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
   // Closes now, reporting a failed close.
   int Close() { const int r = close(fd_); fd_ = -1; return r; }
 private:
@@ -60,6 +64,27 @@ void WriteWhole(const std::string& path, const std::string& native, int flags, c
   if (flags & O_CREAT) NoteEntryCreated(native);
   WriteAllBytes(fd.get(), bytes, path);
   if (fd.Close() != 0) RaiseInOutError(errno, path);
+}
+
+// Copies what remains to be read from in to out; false with errno on failure.
+bool CopyBytes(int in, int out) {
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(in, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(out, buf + done, static_cast<std::size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += w;
+    }
+  }
 }
 
 bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, std::size_t m) {
@@ -157,24 +182,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     return false;
   }
   if (outSt.st_size != 0 && ftruncate(out.get(), 0) != 0) return false;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = read(in.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(out.get(), buf + done, static_cast<std::size_t>(n - done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      done += w;
-    }
-  }
-  return out.Close() == 0;
+  return CopyBytes(in.get(), out.get()) && out.Close() == 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
@@ -184,6 +192,69 @@ bool RenameFile(const std::string& from, const std::string& to) {
   NoteEntryRemoved(source);
   NoteEntryCreated(target);
   return true;
+}
+
+bool LinkOrCopyFile(const std::string& from, const std::string& to) {
+  // The source as the link (or copy) reaches it: a link at from is followed.
+  struct stat st;
+  bool found = false;
+  const std::string source = NativePathStat(from, st, found);
+  if ((!found || S_ISLNK(st.st_mode)) && !StatNative(source, st)) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  const std::string target = NativePath(to);
+  bool linking = true;
+  TFd in(-1);
+  for (int tries = 0; tries < 3; ++tries) {
+    if (linking) {
+      if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        NoteEntryCreated(target);
+        return true;
+      }
+      if (errno != EEXIST) {
+        // Another file system, no links there, protected links, too many
+        // links to the file, or a failure the copy will meet and report.
+        linking = false;
+        in.Reset(open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (in.get() < 0 || fstat(in.get(), &st) != 0) return false;
+        if (!S_ISREG(st.st_mode)) {
+          errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+          return false;
+        }
+        --tries;
+        continue;
+      }
+    } else {
+      // O_EXCL: never an existing file, and never through a link of that name.
+      TFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      if (out.get() >= 0) {
+        NoteEntryCreated(target);
+        if (CopyBytes(in.get(), out.get()) && out.Close() == 0) return true;
+        const int error = errno;
+        if (unlink(target.c_str()) == 0) NoteEntryRemoved(target);
+        errno = error;
+        return false;
+      }
+      if (errno != EEXIST) return false;
+    }
+    // The name is taken: by what a former stage left, or by a link planted there.
+    struct stat existing;
+    if (lstat(target.c_str(), &existing) != 0) {
+      if (errno == ENOENT) continue;
+      return false;
+    }
+    if (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) return true;
+    if (S_ISDIR(existing.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (unlink(target.c_str()) != 0 && errno != ENOENT) return false;
+    NoteEntryRemoved(target);
+  }
+  errno = EEXIST;
+  return false;
 }
 
 std::optional<std::uint32_t> GetFileAttributes(const std::string& path) {

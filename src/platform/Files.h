@@ -34,6 +34,17 @@ enum : std::uint32_t {
 [[nodiscard]] bool DeleteFile(const std::string& path);
 [[nodiscard]] bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 [[nodiscard]] bool RenameFile(const std::string& from, const std::string& to);
+// Gives the regular file from (a link there is followed) the further name
+// to: a hard link where the file system allows one, else a new copy. to is
+// then the very file from wherever it is a link: nothing may ever write,
+// truncate or chmod it; remove it by name only. An entry already named to
+// is removed by name and never opened, since it may be another file's hard
+// link (a folder of that name is an error); one that already is a name of
+// from is kept. The copy goes to a file made new under to (never an
+// existing name, not even a link's): a failed copy leaves no file there.
+// false with errno on failure: EISDIR or EINVAL for a folder or another
+// kind of file at from.
+[[nodiscard]] bool LinkOrCopyFile(const std::string& from, const std::string& to);
 
 // Attributes of a file or folder; nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::uint32_t> GetFileAttributes(const std::string& path);
