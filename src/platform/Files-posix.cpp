@@ -194,23 +194,31 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return true;
 }
 
-bool LinkOrCopyFile(const std::string& from, const std::string& to) {
-  // The source as the link (or copy) reaches it: a link at from is followed.
-  struct stat st;
+namespace {
+
+// The regular file a link or copy of from reaches (a link at from is
+// followed), in st; false with errno otherwise.
+bool StageSource(const std::string& from, std::string& source, struct stat& st) {
   bool found = false;
-  const std::string source = NativePathStat(from, st, found);
+  source = NativePathStat(from, st, found);
   if ((!found || S_ISLNK(st.st_mode)) && !StatNative(source, st)) return false;
   if (!S_ISREG(st.st_mode)) {
     errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return false;
   }
-  const std::string target = NativePath(to);
+  return true;
+}
+
+// LinkOrCopyFile of source (st: its stat) to name in the folder dirFd
+// (AT_FDCWD: name is a native path). noted: name as the folder listings know
+// it, told of the entries made and removed; empty for none.
+bool LinkOrCopyAt(const std::string& source, struct stat st, int dirFd, const char* name, const std::string& noted) {
   bool linking = true;
   TFd in(-1);
   for (int tries = 0; tries < 3; ++tries) {
     if (linking) {
-      if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-        NoteEntryCreated(target);
+      if (linkat(AT_FDCWD, source.c_str(), dirFd, name, AT_SYMLINK_FOLLOW) == 0) {
+        if (!noted.empty()) NoteEntryCreated(noted);
         return true;
       }
       if (errno != EEXIST) {
@@ -228,12 +236,12 @@ bool LinkOrCopyFile(const std::string& from, const std::string& to) {
       }
     } else {
       // O_EXCL: never an existing file, and never through a link of that name.
-      TFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      TFd out(openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
       if (out.get() >= 0) {
-        NoteEntryCreated(target);
+        if (!noted.empty()) NoteEntryCreated(noted);
         if (CopyBytes(in.get(), out.get()) && out.Close() == 0) return true;
         const int error = errno;
-        if (unlink(target.c_str()) == 0) NoteEntryRemoved(target);
+        if (unlinkat(dirFd, name, 0) == 0 && !noted.empty()) NoteEntryRemoved(noted);
         errno = error;
         return false;
       }
@@ -241,7 +249,7 @@ bool LinkOrCopyFile(const std::string& from, const std::string& to) {
     }
     // The name is taken: by what a former stage left, or by a link planted there.
     struct stat existing;
-    if (lstat(target.c_str(), &existing) != 0) {
+    if (fstatat(dirFd, name, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) continue;
       return false;
     }
@@ -250,11 +258,39 @@ bool LinkOrCopyFile(const std::string& from, const std::string& to) {
       errno = EISDIR;
       return false;
     }
-    if (unlink(target.c_str()) != 0 && errno != ENOENT) return false;
-    NoteEntryRemoved(target);
+    if (unlinkat(dirFd, name, 0) != 0 && errno != ENOENT) return false;
+    if (!noted.empty()) NoteEntryRemoved(noted);
   }
   errno = EEXIST;
   return false;
+}
+
+}  // namespace
+
+bool LinkOrCopyFile(const std::string& from, const std::string& to) {
+  std::string source;
+  struct stat st;
+  if (!StageSource(from, source, st)) return false;
+  const std::string target = NativePath(to);
+  return LinkOrCopyAt(source, st, AT_FDCWD, target.c_str(), target);
+}
+
+TOpenFolder::TOpenFolder(const std::string& path)
+    : fd_(open(NativePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+TOpenFolder::~TOpenFolder() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool TOpenFolder::LinkOrCopyFile(const std::string& from, const std::string& name) const {
+  if (fd_ < 0 || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    errno = fd_ < 0 ? EBADF : EINVAL;
+    return false;
+  }
+  std::string source;
+  struct stat st;
+  if (!StageSource(from, source, st)) return false;
+  return LinkOrCopyAt(source, st, fd_, name.c_str(), {});
 }
 
 std::optional<std::uint32_t> GetFileAttributes(const std::string& path) {
@@ -288,7 +324,8 @@ std::vector<TSearchRec> FindFiles(const std::string& pattern) {
     struct stat st;
     const std::string native = NativePath(pattern);
     if (!mask.empty() && StatNative(native, st)) {
-      found.push_back({ExtractFileName(native), static_cast<std::int64_t>(st.st_size), AttributesOf(mask, st)});
+      found.push_back({ExtractFileName(native), static_cast<std::int64_t>(st.st_size), AttributesOf(mask, st),
+                       static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
     }
     return found;
   }
@@ -297,9 +334,11 @@ std::vector<TSearchRec> FindFiles(const std::string& pattern) {
   while (const dirent* e = readdir(dir.get())) {
     const std::string name = e->d_name;
     if (name == "." || name == ".." || !MatchesMask(name, mask)) continue;
+    // Relative to the folder read: no walk of its whole path for each entry.
     struct stat st;
-    if (!StatNative(nativeFolder + "/" + name, st)) continue;
-    found.push_back({name, static_cast<std::int64_t>(st.st_size), AttributesOf(name, st)});
+    if (fstatat(dirfd(dir.get()), name.c_str(), &st, 0) != 0) continue;
+    found.push_back({name, static_cast<std::int64_t>(st.st_size), AttributesOf(name, st),
+                     static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
   }
   std::sort(found.begin(), found.end(), [](const TSearchRec& a, const TSearchRec& b) { return a.Name < b.Name; });
   return found;

@@ -46,6 +46,24 @@ enum : std::uint32_t {
 // kind of file at from.
 [[nodiscard]] bool LinkOrCopyFile(const std::string& from, const std::string& to);
 
+// A folder held open to put many entries in: the folder is looked up once,
+// and a folder renamed or replaced by a link afterwards is never reached
+// through its path again. Names are taken as spelled (no matching ignoring
+// case), for folders the program fills with names of its own.
+class TOpenFolder {
+public:
+  explicit TOpenFolder(const std::string& path);  // IsOpen tells; errno on failure
+  ~TOpenFolder();
+  TOpenFolder(const TOpenFolder&) = delete;
+  TOpenFolder& operator=(const TOpenFolder&) = delete;
+  [[nodiscard]] bool IsOpen() const { return fd_ >= 0; }
+  // LinkOrCopyFile(from, the folder + name), name being one plain name.
+  [[nodiscard]] bool LinkOrCopyFile(const std::string& from, const std::string& name) const;
+
+private:
+  int fd_;
+};
+
 // Attributes of a file or folder; nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::uint32_t> GetFileAttributes(const std::string& path);
 // Applies the read-only bit (the only one this system can store).
@@ -55,6 +73,9 @@ struct TSearchRec {
   std::string Name;
   std::int64_t Size = 0;
   std::uint32_t Attr = 0;
+  // Which file it is: two names with the same pair are one file.
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
 };
 // Entries matching a pattern: a folder, a separator and a mask with "*" and
 // "?" ("*.*" is every name), or a plain path. Names compare ignoring case.

@@ -1,5 +1,6 @@
 #include "transfer/AutoScout24Photos.h"
 
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -48,20 +49,33 @@ std::string PhotoFileName(const std::string& text) {
 TAutoScout24Staging::TAutoScout24Staging(TTransfers& transfers, std::string stagingFolder)
     : transfers_(transfers), folder_(std::move(stagingFolder)) {}
 
+TAutoScout24Staging::~TAutoScout24Staging() = default;
+
 void TAutoScout24Staging::Stage(std::int32_t n, const std::string& photoName, const std::string& idNVO) {
   shell::TRunControl& run = transfers_.Run;
-  if (!folderReady_) {
+  if (!openFolder_) {
     if (!platform::DirectoryExists(folder_) && !platform::CreateDir(folder_)) platform::RaiseLastInOutError(folder_);
-    folderReady_ = true;
+    auto opened = std::make_unique<platform::TOpenFolder>(folder_);
+    if (!opened->IsOpen()) platform::RaiseLastInOutError(folder_);
+    openFolder_ = std::move(opened);
   }
 
   const std::string fileName = PhotoFileName(photoName);
   const std::string source = run.PathImages() + "\\" + fileName;
-  const bool sourceExists = LocalFileExists(fileName, source);
-  if (sourceExists && idNVO.find_first_of("\\/") == std::string::npos) {
+  bool sourceExists;
+  if (StaysInPhotoFolder(fileName) && idNVO.find_first_of("\\/") == std::string::npos) {
     // A photo missing from the archive would be a photo missing on the portal.
-    const std::string staged = folder_ + "\\" + idNVO + "_" + std::to_string(n) + ".jpg";
-    if (!platform::LinkOrCopyFile(source, staged)) platform::RaiseLastInOutError(staged);
+    const std::string name = idNVO + "_" + std::to_string(n) + ".jpg";
+    sourceExists = openFolder_->LinkOrCopyFile(source, name);
+    if (!sourceExists) {
+      // Only a photo missing locally is left out, and only then is it looked up.
+      const int error = errno;
+      sourceExists = platform::FileExists(source);
+      errno = error;
+      if (sourceExists) platform::RaiseLastInOutError(folder_ + "\\" + name);
+    }
+  } else {
+    sourceExists = LocalFileExists(fileName, source);
   }
 
   ++run.Counters.PhotoLinkCount;

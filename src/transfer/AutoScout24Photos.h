@@ -18,9 +18,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "transfer/Transfers.h"
+
+namespace platform {
+class TOpenFolder;
+}
 
 namespace transfer {
 
@@ -32,11 +37,14 @@ std::string PhotoFileName(const std::string& text);
 class TAutoScout24Staging {
 public:
   TAutoScout24Staging(TTransfers& transfers, std::string stagingFolder);
+  ~TAutoScout24Staging();
 
   // n: number of the photo within its vehicle (1 for the first); photoName:
   // NomImage + ".jpg", which may carry a path or address in front of the
   // file name; idNVO: the vehicle number. The staging folder is created (its
-  // last level) by the first call when missing, and looked at only then. A photo name that would reach outside the photo folder (a ".."
+  // last level) by the first call when missing, and opened then: later
+  // photos go into the folder opened, never through its path again (a link
+  // put there meanwhile is not followed), and fail once it is deleted. A photo name that would reach outside the photo folder (a ".."
   // part) counts as missing locally: it is neither read nor staged. An idNVO
   // holding a path separator stages nothing. A name staged before (the same
   // idNVO and n twice) is replaced.
@@ -45,7 +53,7 @@ public:
 private:
   TTransfers& transfers_;
   std::string folder_;
-  bool folderReady_ = false;
+  std::unique_ptr<platform::TOpenFolder> openFolder_;  // from the first call on
 };
 
 }  // namespace transfer

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/Errors.h"
@@ -11,6 +14,7 @@
 #include "support/RecordingWindow.h"
 #include "support/TestSupport.h"
 #include "transfer/FtpSession.h"
+#include "xmldoc/XMLUtils.h"
 
 using namespace std::chrono_literals;
 using shell::TConnectionField;
@@ -143,4 +147,64 @@ TEST_F(StagingTest, AStagingFolderThatCannotBeMadeOrWrittenEndsTheRun) {
   } catch (const platform::EInOutError& e) {
     EXPECT_EQ(e.Path, staging + "\\9_1.jpg");
   }
+}
+
+namespace {
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+}  // namespace
+
+// A staged photo is the dealer's photo itself (a hard link): the same name
+// staged again and the next run's purge of the staging folder remove names
+// only, and every photo stays as it was, bytes and mode.
+TEST_F(StagingTest, LinkedPhotosStayIntactAcrossASecondStageAndThePurge) {
+  transfers.TestFTPClicheo = false;
+  Photos({"a.jpg", "am.jpg", "b.jpg", "bm.jpg"});
+  const std::string a = run.PathImages() + "/a.jpg";
+  const std::string b = run.PathImages() + "/b.jpg";
+  ASSERT_EQ(chmod(a.c_str(), 0444), 0);
+  stage.Stage(1, "a.jpg", "7");
+  EXPECT_EQ(StatOf(staging + "/7_1.jpg").st_ino, StatOf(a).st_ino);
+  stage.Stage(1, "b.jpg", "7");  // one vehicle number twice in the export
+  EXPECT_EQ(ReadFile(staging + "/7_1.jpg"), "jpeg:b.jpg");
+  EXPECT_EQ(ReadFile(a), "jpeg:a.jpg");
+  EXPECT_EQ(StatOf(a).st_nlink, 1u);
+
+  xmldoc::PurgeFolder(staging);
+  EXPECT_FALSE(testsupport::PathExists(staging));
+  EXPECT_EQ(ListFolder(run.PathImages()), (Lines{"a.jpg", "am.jpg", "b.jpg", "bm.jpg"}));
+  EXPECT_EQ(ReadFile(a), "jpeg:a.jpg");
+  EXPECT_EQ(ReadFile(b), "jpeg:b.jpg");
+  EXPECT_EQ(StatOf(a).st_mode & 07777, 0444u);
+  EXPECT_EQ(StatOf(b).st_nlink, 1u);
+}
+
+// The staging folder is opened once: a link put in its place during the run
+// is never followed, and a folder deleted during the run ends it rather than
+// being made again without the photos staged so far.
+TEST_F(StagingTest, TheFolderOpenedFirstGetsEveryPhotoOrTheRunEnds) {
+  transfers.TestFTPClicheo = false;
+  Photos({"a.jpg", "am.jpg"});
+  stage.Stage(1, "a.jpg", "9");
+  std::filesystem::rename(staging, staging + ".moved");
+  testsupport::MakeDirs(windir / "elsewhere");
+  std::filesystem::create_symlink(windir / "elsewhere", staging);
+  stage.Stage(2, "a.jpg", "9");
+  EXPECT_EQ(ListFolder(windir / "elsewhere"), Lines{});
+  EXPECT_EQ(ListFolder(staging + ".moved"), (Lines{"9_1.jpg", "9_2.jpg"}));
+
+  std::filesystem::remove_all(staging + ".moved");
+  try {
+    stage.Stage(3, "a.jpg", "9");
+    FAIL() << "no error";
+  } catch (const platform::EInOutError& e) {
+    EXPECT_EQ(e.Path, staging + "\\9_3.jpg");
+  }
+  EXPECT_EQ(ListFolder(windir / "elsewhere"), Lines{});
+  EXPECT_EQ(ReadFile(run.PathImages() + "/a.jpg"), "jpeg:a.jpg");
 }
