@@ -5,7 +5,8 @@
 // idNVO + "_" + n + ".jpg", where the packing step picks it up. That name is
 // a hard link to the dealer's photo where the file system allows it (no
 // file is written: the photo itself goes into the archive), else a copy
-// (platform::LinkOrCopyFile): a staged photo is only ever read or removed.
+// (platform::TOpenFolder::LinkOrCopyFile): a staged photo is only ever read
+// or removed, never written.
 //
 // It also reports, for the photo and for its thumbnail (checked, never
 // staged), whether the file exists locally and whether the photo server
