@@ -248,12 +248,35 @@ std::string SetStagingAside(const std::string& stagingFolder, const std::string&
   return {};
 }
 
+namespace {
+
+// Stages every vehicle's photos and writes the CSV file of the vehicles.
+void StageVehicles(TFeedRun& feed, const xmldoc::IXMLCursor& document, const std::string& stagingFolder,
+                   const std::string& idClient) {
+  shell::TRunControl& run = feed.Run;
+  const xmldoc::IXMLCursorPtr vehicle = document.Select("/document/DataVOS/DataVO");
+  const TPhotoLinks photoLinks(document);
+  transfer::TAutoScout24Staging staging(feed.Transfers, stagingFolder);
+  std::string csv;
+  for (; !vehicle->Eof(); vehicle->Next(), run.Window.ProcessMessages()) {
+    ++run.Counters.VehicleCount;
+    const std::string idNVO = vehicle->GetValue("idNVO");
+    std::int32_t n = 0;
+    for (const std::string& photo : photoLinks.Of(idNVO)) staging.Stage(++n, photo + ".jpg", idNVO);
+    AppendAutoScout24Line(csv, idClient, *vehicle, n >= 1);
+  }
+  xmldoc::WriteAnsiStringToFile(csv, stagingFolder + "\\" + idClient + ".csv");
+  NoteFeedFile(run, stagingFolder + "\\" + idClient + ".csv");
+}
+
+}  // namespace
+
 void BuildAutoScout24Feed(TFeedRun& feed) {
   shell::TRunControl& run = feed.Run;
   const std::string windowsFolder = xmldoc::WindowsFolder();
   const std::string stagingFolder = windowsFolder + run.OptionSetting("PathTemp", shell::defaults::PathTemp);
   const std::string idClient = run.OptionSetting("idClient", shell::defaults::idClient);
-  const xmldoc::IXMLCursorPtr document = OpenDataExport(feed, "AutoScout24");
+  xmldoc::IXMLCursorPtr document = OpenDataExport(feed, "AutoScout24");
 
   // The purge deletes whatever the folder holds: never the data export, the
   // log or the dealer's photos.
@@ -261,22 +284,11 @@ void BuildAutoScout24Feed(TFeedRun& feed) {
   CheckStagingFolder(stagingFolder, windowsFolder, keptFolders);
   const std::string previousStaging = SetStagingAside(stagingFolder, windowsFolder, keptFolders);
 
-  const xmldoc::IXMLCursorPtr vehicle = document->Select("/document/DataVOS/DataVO");
-  const TPhotoLinks photoLinks(*document);
-  std::string csv;
-  for (; !vehicle->Eof(); vehicle->Next(), run.Window.ProcessMessages()) {
-    ++run.Counters.VehicleCount;
-    const std::string idNVO = vehicle->GetValue("idNVO");
-    std::int32_t n = 0;
-    for (const std::string& photo : photoLinks.Of(idNVO)) {
-      transfer::StageAutoScout24Photo(feed.Transfers, stagingFolder, ++n, photo + ".jpg", idNVO);
-    }
-    AppendAutoScout24Line(csv, idClient, *vehicle, n >= 1);
-  }
-  xmldoc::WriteAnsiStringToFile(csv, stagingFolder + "\\" + idClient + ".csv");
-  NoteFeedFile(run, stagingFolder + "\\" + idClient + ".csv");
-
+  StageVehicles(feed, *document, stagingFolder, idClient);
   document->Save(WorkFile(platform::FormatDateTime("yyyymmddhhnn", platform::Now()) + ".xml"));
+  // The last cursor on the document: its memory is free for the packing of
+  // every photo, which needs as much again.
+  document.reset();
 
   const std::string archive = WorkFile(idClient + ".zip");
   shell::LogLine(run, "Zip File : " + archive);

@@ -1,6 +1,6 @@
 // The AutoScout24 feed: a semicolon-separated text file, one line of 92
-// values per vehicle, packed with a copy of every vehicle photo into the
-// archive idClient + ".zip" that goes to the portal.
+// values per vehicle, packed with every vehicle photo into the archive
+// idClient + ".zip" that goes to the portal.
 //
 // The run stages everything in the folder Windir + PathTemp (the staging
 // folder), emptied first and left filled at the end: the photos
@@ -17,7 +17,8 @@
 // (SetStagingAside) and deleting it once the archive is packed, not by
 // deleting it first: on a file system that has just freed tens of thousands
 // of inodes, each new file is slow to create for a while, and the run
-// creates one per photo.
+// creates one per photo where photos are copied rather than linked. The
+// data export's document is let go once saved, before the packing.
 #pragma once
 
 #include <string>

@@ -46,6 +46,10 @@ public:
   TFd(const TFd&) = delete;
   TFd& operator=(const TFd&) = delete;
   int get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
   // Closes now, reporting a failed close.
   int Close() { const int r = close(fd_); fd_ = -1; return r; }
 private:
@@ -60,6 +64,27 @@ void WriteWhole(const std::string& path, const std::string& native, int flags, c
   if (flags & O_CREAT) NoteEntryCreated(native);
   WriteAllBytes(fd.get(), bytes, path);
   if (fd.Close() != 0) RaiseInOutError(errno, path);
+}
+
+// Copies what remains to be read from in to out; false with errno on failure.
+bool CopyBytes(int in, int out) {
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(in, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(out, buf + done, static_cast<std::size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += w;
+    }
+  }
 }
 
 bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, std::size_t m) {
@@ -157,24 +182,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     return false;
   }
   if (outSt.st_size != 0 && ftruncate(out.get(), 0) != 0) return false;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = read(in.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(out.get(), buf + done, static_cast<std::size_t>(n - done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      done += w;
-    }
-  }
-  return out.Close() == 0;
+  return CopyBytes(in.get(), out.get()) && out.Close() == 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
@@ -184,6 +192,105 @@ bool RenameFile(const std::string& from, const std::string& to) {
   NoteEntryRemoved(source);
   NoteEntryCreated(target);
   return true;
+}
+
+namespace {
+
+// The regular file a link or copy of from reaches (a link at from is
+// followed), in st; false with errno otherwise.
+bool StageSource(const std::string& from, std::string& source, struct stat& st) {
+  bool found = false;
+  source = NativePathStat(from, st, found);
+  if ((!found || S_ISLNK(st.st_mode)) && !StatNative(source, st)) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  return true;
+}
+
+// LinkOrCopyFile of source (st: its stat) to name in the folder dirFd
+// (AT_FDCWD: name is a native path). noted: name as the folder listings know
+// it, told of the entries made and removed; empty for none.
+bool LinkOrCopyAt(const std::string& source, struct stat st, int dirFd, const char* name, const std::string& noted) {
+  bool linking = true;
+  TFd in(-1);
+  for (int tries = 0; tries < 3; ++tries) {
+    if (linking) {
+      if (linkat(AT_FDCWD, source.c_str(), dirFd, name, AT_SYMLINK_FOLLOW) == 0) {
+        if (!noted.empty()) NoteEntryCreated(noted);
+        return true;
+      }
+      if (errno != EEXIST) {
+        // Another file system, no links there, protected links, too many
+        // links to the file, or a failure the copy will meet and report.
+        linking = false;
+        in.Reset(open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (in.get() < 0 || fstat(in.get(), &st) != 0) return false;
+        if (!S_ISREG(st.st_mode)) {
+          errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+          return false;
+        }
+        --tries;
+        continue;
+      }
+    } else {
+      // O_EXCL: never an existing file, and never through a link of that name.
+      TFd out(openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      if (out.get() >= 0) {
+        if (!noted.empty()) NoteEntryCreated(noted);
+        if (CopyBytes(in.get(), out.get()) && out.Close() == 0) return true;
+        const int error = errno;
+        if (unlinkat(dirFd, name, 0) == 0 && !noted.empty()) NoteEntryRemoved(noted);
+        errno = error;
+        return false;
+      }
+      if (errno != EEXIST) return false;
+    }
+    // The name is taken: by what a former stage left, or by a link planted there.
+    struct stat existing;
+    if (fstatat(dirFd, name, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;
+      return false;
+    }
+    if (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) return true;
+    if (S_ISDIR(existing.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (unlinkat(dirFd, name, 0) != 0 && errno != ENOENT) return false;
+    if (!noted.empty()) NoteEntryRemoved(noted);
+  }
+  errno = EEXIST;
+  return false;
+}
+
+}  // namespace
+
+bool LinkOrCopyFile(const std::string& from, const std::string& to) {
+  std::string source;
+  struct stat st;
+  if (!StageSource(from, source, st)) return false;
+  const std::string target = NativePath(to);
+  return LinkOrCopyAt(source, st, AT_FDCWD, target.c_str(), target);
+}
+
+TOpenFolder::TOpenFolder(const std::string& path)
+    : fd_(open(NativePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+TOpenFolder::~TOpenFolder() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool TOpenFolder::LinkOrCopyFile(const std::string& from, const std::string& name) const {
+  if (fd_ < 0 || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    errno = fd_ < 0 ? EBADF : EINVAL;
+    return false;
+  }
+  std::string source;
+  struct stat st;
+  if (!StageSource(from, source, st)) return false;
+  return LinkOrCopyAt(source, st, fd_, name.c_str(), {});
 }
 
 std::optional<std::uint32_t> GetFileAttributes(const std::string& path) {
@@ -217,7 +324,8 @@ std::vector<TSearchRec> FindFiles(const std::string& pattern) {
     struct stat st;
     const std::string native = NativePath(pattern);
     if (!mask.empty() && StatNative(native, st)) {
-      found.push_back({ExtractFileName(native), static_cast<std::int64_t>(st.st_size), AttributesOf(mask, st)});
+      found.push_back({ExtractFileName(native), static_cast<std::int64_t>(st.st_size), AttributesOf(mask, st),
+                       static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
     }
     return found;
   }
@@ -226,9 +334,11 @@ std::vector<TSearchRec> FindFiles(const std::string& pattern) {
   while (const dirent* e = readdir(dir.get())) {
     const std::string name = e->d_name;
     if (name == "." || name == ".." || !MatchesMask(name, mask)) continue;
+    // Relative to the folder read: no walk of its whole path for each entry.
     struct stat st;
-    if (!StatNative(nativeFolder + "/" + name, st)) continue;
-    found.push_back({name, static_cast<std::int64_t>(st.st_size), AttributesOf(name, st)});
+    if (fstatat(dirfd(dir.get()), name.c_str(), &st, 0) != 0) continue;
+    found.push_back({name, static_cast<std::int64_t>(st.st_size), AttributesOf(name, st),
+                     static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
   }
   std::sort(found.begin(), found.end(), [](const TSearchRec& a, const TSearchRec& b) { return a.Name < b.Name; });
   return found;

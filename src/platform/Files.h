@@ -34,6 +34,35 @@ enum : std::uint32_t {
 [[nodiscard]] bool DeleteFile(const std::string& path);
 [[nodiscard]] bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 [[nodiscard]] bool RenameFile(const std::string& from, const std::string& to);
+// Gives the regular file from (a link there is followed) the further name
+// to: a hard link where the file system allows one, else a new copy. to is
+// then the very file from wherever it is a link: nothing may ever write,
+// truncate or chmod it; remove it by name only. An entry already named to
+// is removed by name and never opened, since it may be another file's hard
+// link (a folder of that name is an error); one that already is a name of
+// from is kept. The copy goes to a file made new under to (never an
+// existing name, not even a link's): a failed copy leaves no file there.
+// false with errno on failure: EISDIR or EINVAL for a folder or another
+// kind of file at from.
+[[nodiscard]] bool LinkOrCopyFile(const std::string& from, const std::string& to);
+
+// A folder held open to put many entries in: the folder is looked up once,
+// and a folder renamed or replaced by a link afterwards is never reached
+// through its path again. Names are taken as spelled (no matching ignoring
+// case), for folders the program fills with names of its own.
+class TOpenFolder {
+public:
+  explicit TOpenFolder(const std::string& path);  // IsOpen tells; errno on failure
+  ~TOpenFolder();
+  TOpenFolder(const TOpenFolder&) = delete;
+  TOpenFolder& operator=(const TOpenFolder&) = delete;
+  [[nodiscard]] bool IsOpen() const { return fd_ >= 0; }
+  // LinkOrCopyFile(from, the folder + name), name being one plain name.
+  [[nodiscard]] bool LinkOrCopyFile(const std::string& from, const std::string& name) const;
+
+private:
+  int fd_;
+};
 
 // Attributes of a file or folder; nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::uint32_t> GetFileAttributes(const std::string& path);
@@ -44,6 +73,9 @@ struct TSearchRec {
   std::string Name;
   std::int64_t Size = 0;
   std::uint32_t Attr = 0;
+  // Which file it is: two names with the same pair are one file.
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
 };
 // Entries matching a pattern: a folder, a separator and a mask with "*" and
 // "?" ("*.*" is every name), or a plain path. Names compare ignoring case.

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
@@ -95,6 +99,124 @@ TEST(Files, CopyFileNeverEmptiesItsSource) {
     EXPECT_EQ(errno, EINVAL) << to;
     EXPECT_EQ(testsupport::ReadFile(dir / "photo.jpg"), "photo") << to;
   }
+}
+
+namespace {
+
+struct stat LinkStat(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const struct stat sa = LinkStat(a), sb = LinkStat(b);
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// A folder on another file system than the temporary folder's (the shared
+// memory one), where a hard link to the temporary folder cannot be made.
+class TOtherFileSystemDir {
+public:
+  TOtherFileSystemDir() {
+    std::string templ = "/dev/shm/annoncia-test-XXXXXX";
+    if (mkdtemp(templ.data())) path_ = templ;
+  }
+  ~TOtherFileSystemDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  // Empty when there is no such folder.
+  const std::string& Path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+}  // namespace
+
+// Whatever a staged name already holds is replaced by name, never written
+// through: the dealer's other photo it was a name or a link of stays as it
+// was, and the name then holds the source, linked where it can be, else
+// copied (a source on another file system).
+TEST(Files, LinkOrCopyFileReplacesAnExistingNameAndNeverWritesThroughIt) {
+  TTempDir dir;
+  TOtherFileSystemDir other;
+  const struct {
+    const char* what;
+    std::function<void(const std::string& to, const std::string& otherPhoto)> plant;
+  } planted[] = {
+      {"nothing", [](const std::string&, const std::string&) {}},
+      {"a hard link of another photo",
+       [](const std::string& to, const std::string& photo) { ASSERT_EQ(link(photo.c_str(), to.c_str()), 0); }},
+      {"a link to another photo",
+       [](const std::string& to, const std::string& photo) { std::filesystem::create_symlink(photo, to); }},
+      {"a dangling link",
+       [&](const std::string& to, const std::string&) { std::filesystem::create_symlink(dir / "nowhere", to); }},
+      {"an older, longer file", [](const std::string& to, const std::string&) { testsupport::WriteFile(to, "an older much longer photo"); }},
+  };
+  for (const bool linked : {true, false}) {
+    if (!linked && (other.Path().empty() || LinkStat(other.Path()).st_dev == LinkStat(dir.Path()).st_dev)) {
+      ADD_FAILURE() << "no other file system at /dev/shm: the copy is not tried";
+      continue;
+    }
+    const std::string sourceFolder = linked ? dir.Path() : other.Path();
+    for (const auto& [what, plant] : planted) {
+      SCOPED_TRACE(std::string(linked ? "linked, " : "copied, ") + what);
+      const std::string source = sourceFolder + "/photo.jpg";
+      const std::string otherPhoto = dir / "other.jpg";
+      const std::string to = dir / "staging/7_1.jpg";
+      testsupport::WriteFile(source, "\xFF\xD8photo\xFF\xD9");
+      testsupport::WriteFile(otherPhoto, "\xFF\xD8other\xFF\xD9");
+      testsupport::MakeDirs(dir / "staging");
+      plant(to, otherPhoto);
+
+      ASSERT_TRUE(platform::LinkOrCopyFile(source, to)) << std::strerror(errno);
+      EXPECT_EQ(testsupport::ReadFile(to), "\xFF\xD8photo\xFF\xD9");
+      EXPECT_EQ(testsupport::ReadFile(source), "\xFF\xD8photo\xFF\xD9");
+      EXPECT_EQ(testsupport::ReadFile(otherPhoto), "\xFF\xD8other\xFF\xD9");
+      EXPECT_FALSE(testsupport::PathExists(dir / "nowhere"));
+      EXPECT_TRUE(S_ISREG(LinkStat(to).st_mode));
+      EXPECT_EQ(SameFile(to, source), linked);
+      EXPECT_EQ(testsupport::ListFolder(dir / "staging"), std::vector<std::string>{"7_1.jpg"});
+      std::filesystem::remove_all(dir / "staging");
+      std::filesystem::remove(otherPhoto);
+      std::filesystem::remove(source);
+    }
+  }
+}
+
+// A name that already is the source (its own name in another case, or a
+// hard link of it) is kept as it is: removing it first would delete the
+// photo. What is no regular file is neither linked nor read, and a failure
+// leaves nothing at the staged name.
+TEST(Files, LinkOrCopyFileKeepsTheSourceAndStagesOnlyRegularFiles) {
+  TTempDir dir;
+  const std::string photo = dir / "photo.jpg";
+  testsupport::WriteFile(photo, "photo");
+  ASSERT_EQ(link(photo.c_str(), (dir / "hard.jpg").c_str()), 0);
+  for (const std::string& to : {photo, dir / "PHOTO.JPG", dir / "hard.jpg"}) {
+    EXPECT_TRUE(platform::LinkOrCopyFile(photo, to)) << to;
+    EXPECT_EQ(testsupport::ReadFile(photo), "photo") << to;
+    EXPECT_EQ(LinkStat(photo).st_nlink, 2u) << to;
+  }
+
+  testsupport::MakeDirs(dir / "folder");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const std::pair<std::string, int> refused[] = {
+      {dir / "folder", EISDIR}, {dir / "fifo", EINVAL}, {dir / "missing.jpg", ENOENT}};
+  for (const auto& [from, error] : refused) {
+    errno = 0;
+    EXPECT_FALSE(platform::LinkOrCopyFile(from, dir / "staged.jpg")) << from;
+    EXPECT_EQ(errno, error) << from;
+    EXPECT_FALSE(testsupport::PathExists(dir / "staged.jpg")) << from;
+  }
+  // A folder at the staged name stays, and so does what it holds.
+  testsupport::WriteFile(dir / "taken/kept", "kept");
+  errno = 0;
+  EXPECT_FALSE(platform::LinkOrCopyFile(photo, dir / "taken"));
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_EQ(testsupport::ReadFile(dir / "taken/kept"), "kept");
 }
 
 // The existence checks follow links, as the system's own do.

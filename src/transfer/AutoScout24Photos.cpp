@@ -1,6 +1,8 @@
 #include "transfer/AutoScout24Photos.h"
 
+#include <memory>
 #include <string_view>
+#include <utility>
 
 #include "platform/Ansi.h"
 #include "platform/Errors.h"
@@ -44,27 +46,43 @@ std::string PhotoFileName(const std::string& text) {
   return last == std::string::npos ? text : text.substr(last + 1);
 }
 
-void StageAutoScout24Photo(TTransfers& transfers, const std::string& stagingFolder, std::int32_t n,
-                           const std::string& photoName, const std::string& idNVO) {
-  shell::TRunControl& run = transfers.Run;
-  if (!platform::DirectoryExists(stagingFolder) && !platform::CreateDir(stagingFolder)) {
-    platform::RaiseLastInOutError(stagingFolder);
+TAutoScout24Staging::TAutoScout24Staging(TTransfers& transfers, std::string stagingFolder)
+    : transfers_(transfers), folder_(std::move(stagingFolder)) {}
+
+TAutoScout24Staging::~TAutoScout24Staging() = default;
+
+void TAutoScout24Staging::Stage(std::int32_t n, const std::string& photoName, const std::string& idNVO) {
+  shell::TRunControl& run = transfers_.Run;
+  if (!openFolder_) {
+    if (!platform::DirectoryExists(folder_) && !platform::CreateDir(folder_)) platform::RaiseLastInOutError(folder_);
+    auto opened = std::make_unique<platform::TOpenFolder>(folder_);
+    if (!opened->IsOpen()) platform::RaiseLastInOutError(folder_);
+    openFolder_ = std::move(opened);
   }
 
   const std::string fileName = PhotoFileName(photoName);
   const std::string source = run.PathImages() + "\\" + fileName;
-  const bool sourceExists = LocalFileExists(fileName, source);
-  if (sourceExists && idNVO.find_first_of("\\/") == std::string::npos) {
+  bool sourceExists;
+  if (StaysInPhotoFolder(fileName) && idNVO.find_first_of("\\/") == std::string::npos) {
     // A photo missing from the archive would be a photo missing on the portal.
-    const std::string staged = stagingFolder + "\\" + idNVO + "_" + std::to_string(n) + ".jpg";
-    if (!platform::CopyFile(source, staged, false)) platform::RaiseLastInOutError(staged);
+    const std::string name = idNVO + "_" + std::to_string(n) + ".jpg";
+    sourceExists = openFolder_->LinkOrCopyFile(source, name);
+    if (!sourceExists) {
+      // Only a photo missing locally is left out, and only then is it looked up.
+      const int error = errno;
+      sourceExists = platform::FileExists(source);
+      errno = error;
+      if (sourceExists) platform::RaiseLastInOutError(folder_ + "\\" + name);
+    }
+  } else {
+    sourceExists = LocalFileExists(fileName, source);
   }
 
   ++run.Counters.PhotoLinkCount;
   run.Window.SetLabel1("Image " + std::to_string(run.Counters.PhotoLinkCount) + " : " + source);
 
   if (sourceExists) {
-    if (!IsPhotoOnServer(transfers, fileName)) ReportUpdate(run, fileName, source);
+    if (!IsPhotoOnServer(transfers_, fileName)) ReportUpdate(run, fileName, source);
   } else {
     ++run.Counters.PhotosMissingCount;
     shell::LogLine(run, "Pb Existence : " + fileName);
@@ -77,7 +95,7 @@ void StageAutoScout24Photo(TTransfers& transfers, const std::string& stagingFold
     shell::LogLine(run, "Pb Existence : " + thumbnailName);
     return;
   }
-  if (!IsPhotoOnServer(transfers, thumbnailName)) ReportUpdate(run, thumbnailName, thumbnail);
+  if (!IsPhotoOnServer(transfers_, thumbnailName)) ReportUpdate(run, thumbnailName, thumbnail);
 }
 
 }  // namespace transfer

@@ -2,6 +2,8 @@
 // with two independent readers: unzip -t and Python's zipfile.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -370,6 +372,23 @@ TEST_F(ZipTest, FailureDuringTheRunIsRaisedAndLeavesTheArchive) {
     EXPECT_TRUE(zip.FileSpecs().empty());
     EXPECT_TRUE(ListFolder(temp).empty());
   }
+}
+
+// The archive is never packed into itself, under its own name or another
+// name of the same file (a hard link); a file merely named alike is packed.
+TEST_F(ZipTest, TheArchiveItselfIsSkippedUnderAnyOfItsNames) {
+  WriteFile(dir / "a.txt", "a");
+  WriteFile(dir / "sub/feed.zip", "another file of that name");
+  TZip zip(&window);
+  Prepare(zip);
+  zip.SetZipFileName(archive);
+  ASSERT_EQ(link(archive.c_str(), (dir / "same.zip").c_str()), 0);
+  zip.FileSpecs().push_back(dir.Path() + "\\*.*");
+  zip.FileSpecs().push_back(dir.Path() + "\\sub\\*.*");
+  EXPECT_EQ(zip.AddFiles(), 2);
+  std::vector<std::string> entries;
+  for (const auto& e : zip.ArchiveDirectory()) entries.push_back(e.FileName + " " + std::to_string(e.UncompressedSize));
+  EXPECT_EQ(entries, (std::vector<std::string>{"a.txt 1", "feed.zip 25"}));
 }
 
 TEST_F(ZipTest, NothingMatchingAddsNothingAndTraceRecordsTheEngine) {

@@ -69,6 +69,8 @@ struct TFileToAdd {
   std::string Path;       // native path
   std::string EntryName;  // name in the archive
   std::int64_t Size = 0;
+  std::uint64_t Device = 0;  // with Inode: which file it is
+  std::uint64_t Inode = 0;
 };
 
 // The source of one added file: libzip's file source, with messages.
@@ -174,6 +176,8 @@ void CollectFiles(const std::string& folder, const std::string& mask, const std:
     file.Path = nativePrefix + found.Name;
     file.EntryName = keepFolders ? storedFolder + found.Name : found.Name;
     file.Size = found.Size;
+    file.Device = found.Device;
+    file.Inode = found.Inode;
     files.push_back(std::move(file));
   }
   if (!recurse) return;
@@ -207,12 +211,26 @@ std::int32_t AddFiles(const ZipRunParams& params, TRun& run) {
                  entry.Recurse != 0 || params.Recurse != 0, candidates);
   }
 
+  // The archive as it is before the run, to be told apart from the files
+  // (looked up once: the files' identities come with their listing).
+  // A name with "*" or "?" would be a mask there: such an archive is
+  // compared with each file by its path.
+  const bool plainName = platform::ExtractFileName(archivePath).find_first_of("*?") == std::string::npos;
+  const std::vector<platform::TSearchRec> archiveItself =
+      plainName ? platform::FindFiles(archivePath) : std::vector<platform::TSearchRec>{};
+  auto isTheArchive = [&](const TFileToAdd& file) {
+    if (!plainName) {
+      std::error_code ec;
+      return std::filesystem::equivalent(file.Path, archivePath, ec);
+    }
+    return !archiveItself.empty() && archiveItself.front().Device == file.Device &&
+           archiveItself.front().Inode == file.Inode;
+  };
   std::vector<TFileToAdd> files;
   std::unordered_set<std::string> names;
   std::int64_t totalBytes = 0;
   for (TFileToAdd& file : candidates) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(file.Path, archivePath, ec)) {
+    if (isTheArchive(file)) {
       if (!run.Send(ZIPDLL_MSG_SKIPPED, ZIPDLL_SKIP_ARCHIVE_ITSELF, file.EntryName)) return 0;
       continue;
     }
