@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "platform/Ansi.h"
+#include "platform/Memory.h"
 #include "xmldoc/XMLCursor.h"
 
 namespace xmldoc::libxml {
@@ -255,7 +256,10 @@ std::string ToString(const xmlChar* text) {
 
 void EnsureLibXml() {
   static std::once_flag initialised;
-  std::call_once(initialised, [] { xmlInitParser(); });
+  std::call_once(initialised, [] {
+    platform::TuneAllocatorForLargeTrees();
+    xmlInitParser();
+  });
   // libxml2 keeps its error handlers per thread.
   thread_local bool routed = false;
   if (!routed) {
