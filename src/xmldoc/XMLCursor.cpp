@@ -3,6 +3,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -453,10 +454,41 @@ void CheckText(const std::string& value, const char* operation) {
   if (!platform::IsValidUtf8(value)) Fail(operation, "The text is not valid UTF-8");
 }
 
+// A text shorter than two pointers is kept inside its text node, in the
+// room of the two fields a text node does not use, as libxml2's parser keeps
+// the short texts it reads: no block of its own (the half a million "true"
+// and "false" of a large TopAnnonces feed).
+constexpr std::size_t kInlineText = 2 * sizeof(void*);
+
+// Sets a text node's content, literally (no entity parsing).
+void SetTextContent(xmlNode* text, const std::string& value) {
+  if (value.size() >= kInlineText || value.find('\0') != std::string::npos) {
+    xmlNodeSetContent(text, X(value));
+    return;
+  }
+  auto* room = reinterpret_cast<xmlChar*>(&text->properties);
+  if (text->content != nullptr && text->content != room &&
+      !(text->doc != nullptr && text->doc->dict != nullptr && xmlDictOwns(text->doc->dict, text->content)))
+    xmlFree(text->content);
+  text->properties = nullptr;
+  text->nsDef = nullptr;
+  std::memcpy(room, value.data(), value.size());
+  room[value.size()] = '\0';
+  text->content = room;
+}
+
 xmlNode* NewText(xmlDoc* doc, const std::string& value) {
-  // A text node stores its content as given: no entity parsing.
-  xmlNode* text = xmlNewDocTextLen(doc, X(value), static_cast<int>(value.size()));
+  xmlNode* text = xmlNewDocTextLen(doc, nullptr, 0);
   if (text == nullptr) throw std::bad_alloc();
+  if (value.size() < kInlineText) {
+    SetTextContent(text, value);
+    return text;
+  }
+  text->content = xmlStrndup(X(value), static_cast<int>(value.size()));
+  if (text->content == nullptr) {
+    xmlFreeNode(text);
+    throw std::bad_alloc();
+  }
   return text;
 }
 
@@ -481,7 +513,7 @@ void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* o
     case XML_ATTRIBUTE_NODE: {
       xmlNode* only = node->children;
       if (!value.empty() && only != nullptr && only->next == nullptr && only->type == XML_TEXT_NODE) {
-        xmlNodeSetContent(only, X(value));  // literal for a text node
+        SetTextContent(only, value);
         return;
       }
       while (xmlNode* child = node->children) tree.Unlink(child);
@@ -489,6 +521,8 @@ void SetText(TTree& tree, xmlNode* node, const std::string& value, const char* o
       return;
     }
     case XML_TEXT_NODE:
+      SetTextContent(node, value);
+      return;
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
     case XML_PI_NODE:

@@ -240,6 +240,28 @@ TEST(XMLCursorValues, ValuesAreStoredLiterally) {
   }
 }
 
+// Short texts are kept inside their node, longer ones apart: every change
+// between the two, on parsed and on created texts, reads back, copies and
+// writes whole.
+TEST(XMLCursorValues, ShortAndLongTextsReplaceEachOther) {
+  const std::vector<std::string> values = {"true", "fifteen chars..", "sixteen chars...", "x",
+                                           "a text well over sixteen bytes long", "<&>", "false"};
+  IXMLCursorPtr doc = Loaded("<r><short>old</short><long>an old text longer than sixteen</long><none/></r>");
+  IXMLCursorPtr text = doc->Select("short/text()");
+  for (const std::string& value : values) {
+    for (const char* name : {"short", "long", "none", "created", "@attr"}) {
+      doc->SetValue(name, value);
+      EXPECT_EQ(doc->GetValue(name), value) << name;
+    }
+    text->SetValue(".", value + "!");
+    EXPECT_EQ(doc->GetValue("short"), value + "!");
+    IXMLCursorPtr copy = Loaded("<c/>");
+    copy->AppendXMLCursor(doc->Select("*"));
+    EXPECT_EQ(copy->GetValue("long"), value);
+    EXPECT_EQ(Loaded(doc->XML())->GetValue("created"), value);
+  }
+}
+
 TEST(XMLCursorValues, EditingFailures) {
   IXMLCursorPtr doc = Loaded();
   IXMLCursorPtr text = doc->Select("//idNVO/text()");
