@@ -1,48 +1,85 @@
 #include <elf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 
 #include <cstring>
 
-#include "platform/Errors.h"
-#include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/VersionResource.h"
 
 namespace platform {
 namespace {
 constexpr const char* kSectionName = ".annoncia.version";
+constexpr std::uint64_t kLargestBlock = 1 << 20;
 
-template <typename T>
-bool ReadAt(const std::string& bytes, std::uint64_t offset, T& out) {
-  if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return false;
-  std::memcpy(&out, bytes.data() + offset, sizeof(T));
-  return true;
-}
+// The executable, read where its headers point rather than whole: with its
+// debugging information it is tens of megabytes, read at every start.
+class TElfFile {
+public:
+  explicit TElfFile(const std::string& file) : fd_(open(NativePath(file).c_str(), O_RDONLY | O_CLOEXEC)) {
+    struct stat st;
+    if (fd_ >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = static_cast<std::uint64_t>(st.st_size);
+  }
+  ~TElfFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  TElfFile(const TElfFile&) = delete;
+  TElfFile& operator=(const TElfFile&) = delete;
+
+  // Length bytes at offset, all of them inside the file; false otherwise.
+  bool Read(std::uint64_t offset, void* out, std::uint64_t length) const {
+    if (offset > size_ || size_ - offset < length) return false;
+    auto* at = static_cast<char*>(out);
+    while (length > 0) {
+      const ssize_t n = pread(fd_, at, length, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      at += n;
+      offset += static_cast<std::uint64_t>(n);
+      length -= static_cast<std::uint64_t>(n);
+    }
+    return true;
+  }
+  template <typename T>
+  bool ReadAt(std::uint64_t offset, T& out) const {
+    return Read(offset, &out, sizeof(T));
+  }
+
+private:
+  int fd_;
+  std::uint64_t size_ = 0;
+};
 }  // namespace
 
 std::optional<std::string> ReadVersionBlock(const std::string& file) {
-  std::string bytes;
-  try {
-    bytes = ReadFileBytes(file);
-  } catch (const EInOutError&) {
-    return std::nullopt;
-  }
+  const TElfFile elf(file);
   Elf64_Ehdr eh;
-  if (!ReadAt(bytes, 0, eh) || std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64) {
+  if (!elf.ReadAt(0, eh) || std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64) {
     return std::nullopt;
   }
   Elf64_Shdr names;
-  if (eh.e_shstrndx == SHN_UNDEF || !ReadAt(bytes, eh.e_shoff + std::uint64_t{eh.e_shstrndx} * eh.e_shentsize, names)) {
+  if (eh.e_shstrndx == SHN_UNDEF || !elf.ReadAt(eh.e_shoff + std::uint64_t{eh.e_shstrndx} * eh.e_shentsize, names)) {
     return std::nullopt;
   }
+  const std::size_t nameLength = std::strlen(kSectionName);
   for (unsigned k = 0; k < eh.e_shnum; ++k) {
     Elf64_Shdr sh;
-    if (!ReadAt(bytes, eh.e_shoff + std::uint64_t{k} * eh.e_shentsize, sh)) return std::nullopt;
-    const std::uint64_t nameAt = names.sh_offset + sh.sh_name;
-    if (nameAt >= bytes.size()) continue;
-    if (std::strncmp(bytes.data() + nameAt, kSectionName, bytes.size() - nameAt) != 0) continue;
-    if (sh.sh_type == SHT_NOBITS || sh.sh_offset > bytes.size() || bytes.size() - sh.sh_offset < sh.sh_size) {
-      return std::nullopt;
-    }
-    return bytes.substr(sh.sh_offset, sh.sh_size);
+    if (!elf.ReadAt(eh.e_shoff + std::uint64_t{k} * eh.e_shentsize, sh)) return std::nullopt;
+    if (sh.sh_name >= names.sh_size) continue;
+    // The name and its terminating NUL, or as much of it as the table holds.
+    char name[32] = {};
+    const std::uint64_t room = names.sh_size - sh.sh_name;
+    const std::uint64_t want = room < nameLength + 1 ? room : nameLength + 1;
+    if (!elf.Read(names.sh_offset + sh.sh_name, name, want)) continue;
+    if (want != nameLength + 1 || std::memcmp(name, kSectionName, nameLength + 1) != 0) continue;
+    if (sh.sh_type == SHT_NOBITS || sh.sh_size > kLargestBlock) return std::nullopt;
+    std::string block(sh.sh_size, '\0');
+    if (!elf.Read(sh.sh_offset, block.data(), sh.sh_size)) return std::nullopt;
+    return block;
   }
   return std::nullopt;
 }
