@@ -550,7 +550,14 @@ void SetAttributeOf(TTree& tree, xmlNode* element, const std::string& name, cons
       return;
     }
   }
-  // A new attribute's value is stored as given.
+  // A new attribute's value is stored as given; a short one inside its
+  // text node (a plain name only: xml:id and the like register the value).
+  if (ns == nullptr && name.find(':') == std::string::npos && !value.empty() && value.size() < kInlineText) {
+    xmlAttr* created = xmlNewProp(element, X(name), nullptr);
+    if (created == nullptr) throw std::bad_alloc();
+    tree.Link(reinterpret_cast<xmlNode*>(created), NewText(element->doc, value), nullptr);
+    return;
+  }
   xmlAttr* created = ns != nullptr ? xmlNewNsProp(element, ns, X(local), X(value)) : xmlNewProp(element, X(name), X(value));
   if (created == nullptr) throw std::bad_alloc();
 }

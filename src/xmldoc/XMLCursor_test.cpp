@@ -259,6 +259,10 @@ TEST(XMLCursorValues, ShortAndLongTextsReplaceEachOther) {
     copy->AppendXMLCursor(doc->Select("*"));
     EXPECT_EQ(copy->GetValue("long"), value);
     EXPECT_EQ(Loaded(doc->XML())->GetValue("created"), value);
+    EXPECT_EQ(Loaded(doc->XML())->GetValue("@attr"), value);
+    IXMLCursorPtr fresh = copy->AppendChild("fresh", "");
+    fresh->SetAttribute("type", value);
+    EXPECT_EQ(Loaded(copy->XML())->GetValue("fresh/@type"), value);
   }
 }
 
