@@ -14,8 +14,9 @@
 // and LoadXML replace the document's content for every cursor sharing it, but
 // other cursors keep their selections on the old content (still valid memory,
 // no longer part of the document). Nodes removed by Delete or replaced by
-// SetValue stay allocated as long as their content is referenced, so a cursor
-// still on them never reads freed memory.
+// SetValue stay allocated while a cursor, a selection or a node reference may
+// still reach them, so a cursor still on them never reads freed memory; a
+// removed node nothing can reach is freed at once.
 //
 // Cost. Cursors and selections are small: no operation copies the document or
 // a selection. Next and GetValue of a plain child name ("idNVO") or "@name"
