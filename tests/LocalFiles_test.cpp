@@ -215,7 +215,8 @@ TEST(LocalFiles, HostileStagingFoldersNeverReachOutside) {
       for (const auto& part : fs::path(win)) {
         if (part != "/") pathTemp += "\\..";
       }
-      pathTemp += "\\" + fs::relative(victim, "/").string();
+      pathTemp += '\\';
+      pathTemp += fs::relative(victim, "/").string();
       r.WriteIni("PathTemp=" + pathTemp + "\r\n");
     }
     if (c.layout) c.layout(r, win, victim);
@@ -294,7 +295,7 @@ TEST(LocalFiles, AKilledRunLeavesThePreviousCompleteFiles) {
     ASSERT_FALSE(temporary.empty());
     EXPECT_EQ(run.Wait(), 128 + SIGKILL);
     // The file being written still holds yesterday's bytes under its final name ...
-    const std::string finalName = temporary.substr(0, temporary.find("." + std::to_string(pid)));
+    const std::string finalName = temporary.substr(0, temporary.find('.' + std::to_string(pid)));
     const auto after = Snapshot(r.Inst.WorkDir());
     ASSERT_TRUE(before.count(finalName)) << finalName;
     EXPECT_EQ(after.at(finalName), before.at(finalName));

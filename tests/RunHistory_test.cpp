@@ -252,7 +252,7 @@ std::string FixtureHistory() {
     return std::string("{\"portal\":\"") + portal + "\",\"start\":\"2026-12-0" + std::to_string(day) +
            "T02:15:00+01:00\",\"end\":\"2026-12-0" + std::to_string(day) +
            "T02:15:09+01:00\",\"duration_s\":9.2,\"exit_status\":" + std::to_string(exitStatus) + ",\"outcome\":\"" +
-           outcome + "\",\"last_line\":\"-> fin\",\"error\":" + (error ? "\"" + std::string(error) + "\"" : "null") +
+           outcome + "\",\"last_line\":\"-> fin\",\"error\":" + (error ? '"' + std::string(error) + '"' : "null") +
            ",\"vehicles\":42,\"photo_links\":120,\"photos_sent\":6,\"photos_missing\":1,\"photos_not_sent\":0,"
            "\"feed_file\":\"feed.xml\",\"feed_size\":1000,\"archive_size\":400,\"version\":\"1.1.0\"}\n";
   };

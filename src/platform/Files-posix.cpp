@@ -39,23 +39,6 @@ std::uint32_t AttributesOf(const std::string& name, const struct stat& st) {
   return a;
 }
 
-class TFd {
-public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() { if (fd_ >= 0) close(fd_); }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-  // Closes now, reporting a failed close.
-  int Close() { const int r = close(fd_); fd_ = -1; return r; }
-private:
-  int fd_;
-};
-
 // Opens native with flags, writes all of bytes and closes, raising the
 // error of the step that failed, about path.
 void WriteWhole(const std::string& path, const std::string& native, int flags, const std::string& bytes) {

@@ -11,25 +11,12 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FileDescriptors.h"
 #include "platform/FolderListings.h"
 #include "platform/Paths.h"
 
 namespace platform {
 namespace {
-
-class TDirFd {
-public:
-  explicit TDirFd(int fd) : fd_(fd) {}
-  ~TDirFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  TDirFd(const TDirFd&) = delete;
-  TDirFd& operator=(const TDirFd&) = delete;
-  int get() const { return fd_; }
-
-private:
-  int fd_;
-};
 
 struct TEntry {
   std::string Name;
@@ -75,7 +62,7 @@ void RemoveEntries(int dirFd, const std::string& shown) {
       RaiseInOutError(errno, path);
     }
     if (S_ISDIR(st.st_mode)) {
-      TDirFd sub(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      TFd sub(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
       if (sub.get() < 0) RaiseInOutError(errno, path);
       if ((st.st_mode & (S_IWUSR | S_IXUSR)) != (S_IWUSR | S_IXUSR) &&
           fchmod(sub.get(), (st.st_mode & 07777) | S_IRWXU) != 0) {
@@ -107,7 +94,7 @@ void RemoveFolderTree(const std::string& folder) {
   if (!S_ISDIR(st.st_mode)) RaiseInOutError(ENOTDIR, folder);
   NoteEntryRemoved(native);
   {
-    TDirFd dir(open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    TFd dir(open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0) RaiseInOutError(errno, folder);
     RemoveEntries(dir.get(), native);
   }

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "platform/FileDescriptors.h"
 #include "platform/Paths.h"
 #include "platform/VersionResource.h"
 
@@ -22,20 +23,15 @@ class TElfFile {
 public:
   explicit TElfFile(const std::string& file) : fd_(open(NativePath(file).c_str(), O_RDONLY | O_CLOEXEC)) {
     struct stat st;
-    if (fd_ >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = static_cast<std::uint64_t>(st.st_size);
+    if (fd_.get() >= 0 && fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode)) size_ = static_cast<std::uint64_t>(st.st_size);
   }
-  ~TElfFile() {
-    if (fd_ >= 0) close(fd_);
-  }
-  TElfFile(const TElfFile&) = delete;
-  TElfFile& operator=(const TElfFile&) = delete;
 
   // Length bytes at offset, all of them inside the file; false otherwise.
   bool Read(std::uint64_t offset, void* out, std::uint64_t length) const {
     if (offset > size_ || size_ - offset < length) return false;
     auto* at = static_cast<char*>(out);
     while (length > 0) {
-      const ssize_t n = pread(fd_, at, length, static_cast<off_t>(offset));
+      const ssize_t n = pread(fd_.get(), at, length, static_cast<off_t>(offset));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return false;
       at += n;
@@ -50,7 +46,7 @@ public:
   }
 
 private:
-  int fd_;
+  TFd fd_;
   std::uint64_t size_ = 0;
 };
 }  // namespace
